@@ -1,0 +1,34 @@
+# Warnings are errors in our own code; third-party code (GoogleTest) is built without them.
+function(ls_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+    -Wno-sign-conversion -Werror)
+endfunction()
+
+# Collects the sources of one folder; new files are picked up without editing CMake.
+function(ls_glob out)
+  file(GLOB files CONFIGURE_DEPENDS ${ARGN})
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
+if(WIN32)
+  # Static, small executables: no MinGW DLLs at run time.
+  add_compile_options(-ffunction-sections -fdata-sections)
+  add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()
+
+# A static library from every .cpp of one folder (an interface library while the folder is empty).
+function(ls_folder_library name dir)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  ls_glob(sources ${dir}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+    ls_warnings(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+  endif()
+endfunction()

@@ -1,0 +1,30 @@
+#include "framework/random.h"
+
+#include <chrono>
+
+namespace fw {
+
+float RandomGenerator::Next() {
+    // xorshift32 followed by a multiplicative mix; the top 24 bits give the draw, so every value
+    // is exact in single precision and the largest is 1 - 2^-24.
+    uint32_t x = state_ ? state_ : 0x9E3779B9u;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    state_ = x;
+    const uint32_t mixed = x * 0x2545F491u;
+    return static_cast<float>(mixed >> 8) * (1.0f / 16777216.0f);
+}
+
+void RandomGenerator::ReseedFromClock() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const auto ticks = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+    state_ = static_cast<uint32_t>(ticks) ^ static_cast<uint32_t>(ticks >> 32) ^ 0xA5A5A5A5u;
+}
+
+RandomGenerator& ProgramRandom() {
+    static RandomGenerator generator;
+    return generator;
+}
+
+}  // namespace fw

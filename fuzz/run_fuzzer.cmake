@@ -1,0 +1,17 @@
+# Runs one fuzz target for a fixed number of executions over a fresh copy of its seeds.
+file(REMOVE_RECURSE ${CORPUS})
+file(MAKE_DIRECTORY ${CORPUS})
+if(EXISTS ${SEEDS})
+  file(GLOB seeds ${SEEDS}/*)
+  if(seeds)
+    file(COPY ${seeds} DESTINATION ${CORPUS})
+  endif()
+endif()
+if(EXISTS ${EXTRA})
+  file(COPY ${EXTRA} DESTINATION ${CORPUS})
+endif()
+execute_process(COMMAND ${FUZZER} -runs=${RUNS} -max_len=65536 -rss_limit_mb=2048 -timeout=20 ${CORPUS}
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "fuzz target failed (exit ${rc})")
+endif()

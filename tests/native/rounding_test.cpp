@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "framework/errors.h"
+#include "framework/random.h"
+#include "framework/rounding.h"
+
+namespace {
+
+struct RoundCase {
+    double in;
+    int32_t out;
+};
+
+TEST(Rounding, TiesGoToEvenAndOthersToNearest) {
+    const RoundCase cases[] = {
+        {2.5, 2},         {3.5, 4},       {-0.5, 0},     {-1.5, -2},    {0.49999999, 0},
+        {47.5, 48},       {48.5, 48},     {46.5, 46},    {211.99947, 212}, {-2.5000001, -3},
+        {2147483647.0, 2147483647},       {-2147483648.0, -2147483647 - 1},
+        {2147483646.5, 2147483646},       {-2147483648.5, -2147483647 - 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fw::RoundToInt32(c.in), c.out) << c.in;
+}
+
+TEST(Rounding, OutsideTheRangeIsAnOverflowError) {
+    for (double v : {2147483647.5, 2147483648.0, -2147483649.0, 1e300, -1e300,
+                     std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN()}) {
+        try {
+            fw::RoundToInt32(v);
+            ADD_FAILURE() << "no error for " << v;
+        } catch (const fw::AppError& e) {
+            EXPECT_EQ(e.code(), fw::ErrorCode::Overflow);
+            EXPECT_STREQ(e.what(), "Overflow");
+        }
+    }
+}
+
+TEST(RandomGenerator, DrawsLieInHalfOpenUnitIntervalAndSpreadEvenly) {
+    fw::RandomGenerator rng(12345);
+    int buckets[10] = {};
+    for (int i = 0; i < 100000; ++i) {
+        const float d = rng.Next();
+        ASSERT_GE(d, 0.0f);
+        ASSERT_LT(d, 1.0f);
+        ++buckets[static_cast<int>(d * 10.0f)];
+    }
+    for (int b : buckets) EXPECT_NEAR(b, 10000, 600);
+}
+
+TEST(RandomGenerator, SameSeedSameSequence) {
+    fw::RandomGenerator a(7), b(7), c(8);
+    bool differs = false;
+    for (int i = 0; i < 100; ++i) {
+        const float x = a.Next();
+        EXPECT_EQ(x, b.Next());
+        differs |= x != c.Next();
+    }
+    EXPECT_TRUE(differs);
+    a.Reseed(7);
+    b.Reseed(7);
+    EXPECT_EQ(a.Next(), b.Next());
+}
+
+}  // namespace
