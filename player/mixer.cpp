@@ -1,0 +1,220 @@
+#include "player/mixer.h"
+
+#include <algorithm>
+
+#include "player/mixer_frames.h"
+#include "player/mixer_options.h"
+
+namespace xm {
+
+namespace {
+
+using mixer::JoinPosition;
+
+bool fastPaths = true;
+
+constexpr uint32_t kRampFrames = 128;
+// A step whose top 32 bits of 37 are zero plays at about 40 Hz instead of standing still.
+constexpr uint32_t kFloorStepFraction = 3579136;
+// Steps of 32 points per frame or more are held just below that, so that the step shifted right
+// by 5 keeps within 32 bits; such voices play above 1.5 MHz and are noise either way.
+constexpr uint64_t kMaxStep_fp32_32 = (uint64_t{32} << 32) - 1;
+constexpr uint64_t kMaxFrames = 0xFFFFFFFFu;
+
+int64_t LoopEnd(const Sample& s) {
+    return int64_t{s.loopStart} + s.loopLength;
+}
+
+// The loader keeps loops inside the sample and samples below 2^22 points; a record that breaks
+// this is not played rather than read out of bounds.
+bool IsConsistent(const Sample& s) {
+    return s.data != nullptr && s.length < (uint32_t{1} << 22) && s.loopStart >= 0 &&
+           s.loopLength >= 0 && LoopEnd(s) <= int64_t{s.length};
+}
+
+// Whole points between two places, held to +-2^30 so that the 32.32 distance cannot overflow
+// (a boundary that far away lies beyond any span at any step).
+int64_t WholeDistance(int64_t from, int64_t to) {
+    constexpr int64_t kFar = int64_t{1} << 30;
+    return std::clamp(to - from, -kFar, kFar);
+}
+
+// Distance to the next boundary in 32.32 points; negative when the voice lies beyond it.
+int64_t DistanceToBoundary(const Voice& voice) {
+    const Sample& s = *voice.sample;
+    const int64_t position = voice.position;
+    if (voice.direction == 0) {
+        const int64_t boundary = position < LoopEnd(s) ? LoopEnd(s) : int64_t{s.length};
+        return WholeDistance(position, boundary) * (int64_t{1} << 32) - voice.positionFraction;
+    }
+    return WholeDistance(s.loopStart, position) * (int64_t{1} << 32) + voice.positionFraction;
+}
+
+// The voice's step, limited and with the 40 Hz floor applied (which the voice keeps).
+uint64_t EffectiveStep(Voice& voice) {
+    uint64_t step = uint64_t{voice.stepInteger} << 32 | voice.stepFraction;
+    step = std::min(step, kMaxStep_fp32_32);
+    if ((step >> 5) == 0) {
+        voice.stepFraction = kFloorStepFraction;
+        step = kFloorStepFraction;
+    }
+    return step;
+}
+
+// Frames until the boundary is reached or passed, computed on the values shifted right by 5 and
+// held to 32 bits (a tiny step on a long sample would need more; the span is far shorter).
+uint64_t FramesToBoundary(int64_t distance_fp32_32, uint64_t step_fp32_32) {
+    const uint64_t distance = static_cast<uint64_t>(distance_fp32_32) >> 5;
+    const uint64_t step = step_fp32_32 >> 5;
+    return std::min((distance + step - 1) / step, kMaxFrames);
+}
+
+// Sets up a ramp when the last one ran out or the targets changed since it was set up.
+void SetUpRamp(Voice& voice) {
+    const uint32_t targets = (static_cast<uint32_t>(voice.leftTarget) << 16) |
+                             (static_cast<uint32_t>(voice.rightTarget) & 0xFFFF);
+    if (voice.rampFramesLeft != 0 && targets == voice.rampTargets) return;
+    voice.rampTargets = targets;
+    voice.rightIncrement =
+        static_cast<int32_t>((int64_t{voice.rightTarget} * 128 - voice.rightVolume) >> 7);
+    voice.leftIncrement =
+        static_cast<int32_t>((int64_t{voice.leftTarget} * 128 - voice.leftVolume) >> 7);
+    voice.rampFramesLeft =
+        (voice.rightIncrement != 0 || voice.leftIncrement != 0) ? kRampFrames : 0;
+}
+
+void StopVoice(Voice& voice) {
+    voice.position = 0;
+    voice.positionFraction = 0;
+    voice.sample = nullptr;
+}
+
+void StorePosition(Voice& voice, int64_t position_fp32_32) {
+    voice.position = static_cast<int32_t>(position_fp32_32 >> 32);
+    voice.positionFraction = static_cast<uint32_t>(position_fp32_32);
+}
+
+// Reflects the position into the loop, reversing the direction at every mirror.
+void TurnPingPong(Voice& voice, int64_t loopStart, int64_t loopEnd) {
+    const int64_t low = loopStart << 32, high = loopEnd << 32, period = 2 * (high - low);
+    int64_t p = JoinPosition(voice.position, voice.positionFraction);
+    bool backward = voice.direction == 0;  // the first mirror is about the boundary just passed
+    p = backward ? 2 * high - p : 2 * low - p;
+    // Two mirrors, one about each end, move the position by a whole period: skip those at once.
+    if (p > high + period) p -= (p - high - 1) / period * period;
+    if (p < low - period) p += (low - p - 1) / period * period;
+    while (p < low || p > high) {
+        backward = p > high;
+        p = backward ? 2 * high - p : 2 * low - p;
+    }
+    voice.direction = backward ? 1 : 0;
+    StorePosition(voice, p);
+}
+
+// What happens when the voice reaches the boundary the distance was measured to.
+void HandleBoundary(Voice& voice) {
+    const Sample& s = *voice.sample;
+    const int64_t loopLength = s.loopLength;
+    if ((s.loopType != 1 && s.loopType != 2) || loopLength <= 0) {
+        StopVoice(voice);
+        return;
+    }
+    const int64_t loopEnd = LoopEnd(s);
+    if (s.loopType == 2) {
+        TurnPingPong(voice, s.loopStart, loopEnd);
+        return;
+    }
+    const int64_t position = voice.position;
+    int64_t wrapped;
+    if (position > loopEnd) {
+        wrapped = s.loopStart + (position - loopEnd) % loopLength;
+    } else {
+        wrapped = std::max<int64_t>(position - loopLength, 0);
+    }
+    voice.position = static_cast<int32_t>(wrapped);
+}
+
+// Frames of a backward chunk whose points all lie at or after the sample's first point. The
+// rounded frame count may take a backward pass a hair past a loop starting at point 0.
+uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64_t step_fp32_32) {
+    if (position_fp32_32 < 0) return 0;
+    return static_cast<uint64_t>(position_fp32_32) / step_fp32_32 + 1;
+}
+
+void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32_t* accumulator,
+              uint32_t frames) {
+    const int16_t* data = voice.sample->data;
+    if (ramping) {
+        position =
+            mixer::MixRamping(data, position, step, voice.leftVolume, voice.rightVolume,
+                              voice.leftIncrement, voice.rightIncrement, accumulator, frames);
+    } else if (fastPaths && voice.leftVolume == 0 && voice.rightVolume == 0) {
+        position += step * frames;  // silent: only the position moves
+    } else {
+        position = mixer::MixSteady(data, position, step, voice.leftVolume, voice.rightVolume,
+                                    accumulator, frames);
+    }
+}
+
+// Mixes one voice for `frames` frames, chunk by chunk between loop boundaries and ramp ends.
+void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames) {
+    if (voice.sample == nullptr || !IsConsistent(*voice.sample)) return;
+    while (frames > 0 && voice.sample != nullptr) {
+        // A forward voice never starts a chunk before the first point; if it did, skip it.
+        if (voice.direction == 0 && voice.position < 0) return;
+        const int64_t distance = DistanceToBoundary(voice);
+        if (distance < 0) return;
+        const uint64_t step = EffectiveStep(voice);
+        uint64_t toBoundary = FramesToBoundary(distance, step);
+        if (toBoundary == 0) {
+            HandleBoundary(voice);
+            continue;
+        }
+        int64_t position = JoinPosition(voice.position, voice.positionFraction);
+        if (voice.direction != 0) {
+            toBoundary = std::min(toBoundary, FramesBeforeFirstPoint(position, step));
+            if (toBoundary == 0) {
+                HandleBoundary(voice);
+                continue;
+            }
+        }
+        const bool beyondSpan = toBoundary > frames;
+        uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(toBoundary, frames));
+        SetUpRamp(voice);
+        const bool ramping = voice.rampFramesLeft != 0;
+        const bool cutByRamp = ramping && voice.rampFramesLeft < chunk;
+        if (cutByRamp) chunk = voice.rampFramesLeft;
+
+        const int64_t signedStep =
+            voice.direction == 0 ? static_cast<int64_t>(step) : -static_cast<int64_t>(step);
+        MixChunk(voice, position, signedStep, ramping, accumulator, chunk);
+        StorePosition(voice, position);
+        accumulator += 2 * chunk;
+        frames -= chunk;
+
+        if (ramping) {
+            voice.rampFramesLeft = static_cast<uint16_t>(voice.rampFramesLeft - chunk);
+            if (voice.rampFramesLeft == 0) voice.leftIncrement = voice.rightIncrement = 0;
+            if (cutByRamp) continue;
+        }
+        if (beyondSpan) return;
+        HandleBoundary(voice);
+    }
+}
+
+}  // namespace
+
+void SetMixerFastPaths(bool enabled) {
+    fastPaths = enabled;
+}
+bool MixerFastPaths() {
+    return fastPaths;
+}
+
+void MixVoices(Module& module, int32_t* accumulator, uint32_t frames) {
+    Voice* voices = module.voices;
+    const int32_t count = 2 * module.channelCount;
+    for (int32_t i = 0; i < count; ++i) MixVoice(voices[i], accumulator, frames);
+}
+
+}  // namespace xm

@@ -1,0 +1,91 @@
+// The end of the order list: restart position, looping to the start, stopping without loop.
+#include <gtest/gtest.h>
+
+#include "tests/native/support/song_builder.h"
+
+namespace xm::test {
+namespace {
+
+// Plays until the last order position has been left; returns the order position that follows.
+int OrderAfterTheEnd(SongBuilder& song) {
+    Module& m = song.module();
+    const int last = m.songLength - 1;
+    for (int i = 0; i < 10000; ++i) {
+        RunOneTick(m);
+        if (m.order == last) break;
+    }
+    while (m.order == last) RunOneTick(m);
+    return m.order;
+}
+
+TEST(OrderList, EndGoesToTheRestartPosition) {
+    SongBuilder song;
+    song.AddPattern(2);
+    song.SetOrders({0, 0, 0}, /*restart=*/1);
+    EXPECT_EQ(OrderAfterTheEnd(song), 1);
+    EXPECT_EQ(song.module().row, 0);
+}
+
+TEST(OrderList, RestartPositionAtOrBeyondTheLengthLoopsToTheStart) {
+    for (int restart : {1, 7, 255}) {
+        SongBuilder song;
+        song.AddPattern(2);
+        song.SetOrders({0}, restart);
+        // Song length 1: the only order position plays again and again from row 0.
+        for (int i = 0; i < 13; ++i) RunOneTick(song.module());  // two rows and a row start
+        EXPECT_EQ(song.module().order, 0) << restart;
+        EXPECT_EQ(song.module().row, 0) << restart;
+        EXPECT_EQ(song.module().tick, 1);
+    }
+    SongBuilder song;
+    song.AddPattern(1);
+    song.SetOrders({0, 0, 0}, 3);
+    EXPECT_EQ(OrderAfterTheEnd(song), 0);
+}
+
+TEST(OrderList, WithoutLoopTheLastRowIsProcessedButNotMixed) {
+    SongBuilder song;
+    song.AddPattern(2);
+    song.AddPattern(2);
+    song.SetOrders({0, 1});
+    song.At(1, 1, 0).effect = 0x0C;  // set volume 50 on the very last row
+    song.At(1, 1, 0).param = 50;
+    SpanRecorder recorder;
+    TickOutcome outcome = TickOutcome::BlockDone;
+    int blocks = 0;
+    while (outcome == TickOutcome::BlockDone && blocks < 100) {
+        outcome = recorder.Run(song.module(), 1024, /*noLoop=*/true);
+        ++blocks;
+    }
+    ASSERT_EQ(outcome, TickOutcome::SongEnded);
+    // Three rows of 5760 frames were mixed, nothing of the fourth.
+    EXPECT_EQ(recorder.TotalFrames(), 3u * 5760u);
+    EXPECT_EQ(song.module().order, 1);
+    EXPECT_EQ(song.module().row, 1);
+    EXPECT_EQ(song.channel(0).volume, 50) << "the last row was processed";
+}
+
+TEST(OrderList, WithoutLoopABreakFromTheLastOrderStillWrapsToTheStart) {
+    SongBuilder song;
+    song.AddPattern(4);
+    song.At(0, 1, 0).effect = 0x0D;  // D02 on row 1 of the only order position
+    song.At(0, 1, 0).param = 0x02;
+    for (int i = 0; i < 13; ++i) {
+        ASSERT_EQ(RunOneTick(song.module(), true), TickOutcome::BlockDone);
+    }
+    EXPECT_EQ(song.module().order, 0);
+    EXPECT_EQ(song.module().row, 2);
+}
+
+TEST(OrderList, WithLoopTheSongNeverEnds) {
+    SongBuilder song;
+    song.AddPattern(1);
+    SpanRecorder recorder;
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(recorder.Run(song.module(), 1024, false), TickOutcome::BlockDone);
+    }
+    EXPECT_EQ(recorder.TotalFrames(), 50u * 1024u);
+}
+
+}  // namespace
+}  // namespace xm::test

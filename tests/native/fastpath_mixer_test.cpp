@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "player/mixer.h"
+#include "player/mixer_options.h"
+#include "player/records.h"
+
+namespace {
+
+using xm::Sample;
+using xm::Voice;
+
+struct FastPathsOff {
+    FastPathsOff() { xm::SetMixerFastPaths(false); }
+    ~FastPathsOff() { xm::SetMixerFastPaths(true); }
+};
+
+// Random samples with every loop type, and random voices on them: silent, fading, loud, moving
+// either way, at steps from the 40 Hz floor to far above the limit.
+struct RandomSong {
+    std::vector<std::vector<int16_t>> points;
+    std::vector<Sample> samples;
+    std::vector<Voice> voices;
+    xm::Module module{};
+
+    explicit RandomSong(uint32_t seed, int channels) {
+        std::mt19937 engine(seed);
+        auto rng = [&] { return static_cast<uint32_t>(engine()); };
+        auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+        const int sampleCount = 6;
+        points.resize(sampleCount);
+        samples.resize(sampleCount);
+        for (int i = 0; i < sampleCount; ++i) {
+            const uint32_t length = 1 + pick(i % 2 ? 64 : 5000);
+            points[i].resize(length + 3);
+            for (auto& p : points[i]) p = static_cast<int16_t>(rng());
+            Sample& s = samples[i];
+            s.length = length;
+            s.loopType = static_cast<uint8_t>(pick(4));
+            s.loopStart = static_cast<int32_t>(pick(length));
+            s.loopLength = 1 + static_cast<int32_t>(pick(length - s.loopStart));
+            s.data = points[i].data();
+        }
+        voices.resize(2 * channels);
+        for (auto& v : voices) {
+            if (pick(8) == 0) continue;  // idle
+            const Sample& s = samples[pick(sampleCount)];
+            v.sample = &s;
+            v.position = static_cast<int32_t>(pick(s.length + 2));
+            v.positionFraction = rng();
+            v.direction = s.loopType == 2 && v.position > s.loopStart &&
+                                  v.position <= s.loopStart + s.loopLength
+                              ? static_cast<uint8_t>(pick(2))
+                              : 0;
+            const uint32_t stepKind = pick(4);
+            v.stepInteger = stepKind == 0 ? 0 : stepKind == 3 ? pick(40) : pick(3);
+            v.stepFraction = stepKind == 0 ? pick(64) : rng();
+            const bool silent = pick(2) == 0;
+            v.leftTarget = silent ? 0 : static_cast<int32_t>(pick(128));
+            v.rightTarget = silent ? 0 : static_cast<int32_t>(pick(128));
+            v.leftVolume = pick(3) == 0 ? static_cast<int32_t>(pick(16257)) : 0;
+            v.rightVolume = pick(3) == 0 ? static_cast<int32_t>(pick(16257)) : 0;
+            v.rampTargets =
+                static_cast<uint32_t>(v.leftTarget) << 16 | static_cast<uint32_t>(v.rightTarget);
+        }
+        module.channelCount = channels;
+        module.voices = voices.data();
+    }
+
+    // Mixes spans of random lengths, changing some targets between them, into one long buffer.
+    std::vector<int32_t> Render(uint32_t seed, int spans) {
+        std::mt19937 engine(seed);
+        auto rng = [&] { return static_cast<uint32_t>(engine()); };
+        std::vector<int32_t> out;
+        for (int i = 0; i < spans; ++i) {
+            const uint32_t frames = 1 + rng() % 1024;
+            std::vector<int32_t> accumulator(2 * frames);
+            xm::MixVoices(module, accumulator.data(), frames);
+            out.insert(out.end(), accumulator.begin(), accumulator.end());
+            Voice& v = voices[rng() % voices.size()];
+            if (rng() % 2)
+                v.leftTarget = v.rightTarget = 0;  // a note moving away: fade out
+            else
+                v.leftTarget = static_cast<int32_t>(rng() % 128);
+        }
+        return out;
+    }
+};
+
+// Same state in both songs' voices (samples compared by their index in their own song).
+bool SameVoices(const RandomSong& a, const RandomSong& b) {
+    auto index = [](const RandomSong& song, const Voice& v) {
+        return v.sample == nullptr ? -1 : static_cast<int>(v.sample - song.samples.data());
+    };
+    for (size_t i = 0; i < a.voices.size(); ++i) {
+        const Voice& x = a.voices[i];
+        const Voice& y = b.voices[i];
+        if (index(a, x) != index(b, y) || x.position != y.position ||
+            x.positionFraction != y.positionFraction || x.direction != y.direction ||
+            x.leftVolume != y.leftVolume || x.rightVolume != y.rightVolume ||
+            x.rampFramesLeft != y.rampFramesLeft || x.stepFraction != y.stepFraction) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithAndWithoutShortcuts) {
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        RandomSong fast(seed, 1 + static_cast<int>(seed % 16));
+        RandomSong slow(seed, 1 + static_cast<int>(seed % 16));
+        const auto fastOut = fast.Render(seed * 7, 40);
+        std::vector<int32_t> slowOut;
+        {
+            FastPathsOff off;
+            slowOut = slow.Render(seed * 7, 40);
+        }
+        ASSERT_EQ(fastOut.size(), slowOut.size());
+        ASSERT_TRUE(fastOut == slowOut) << "seed " << seed;
+        ASSERT_TRUE(SameVoices(fast, slow)) << "seed " << seed;
+    }
+}
+
+TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
+    // A faded-out note on a ping-pong loop: skipping lands where mixing every frame would.
+    std::vector<int16_t> points(103, 500);
+    Sample s{};
+    s.length = 100;
+    s.loopStart = 37;
+    s.loopLength = 63;
+    s.loopType = 2;
+    s.data = points.data();
+    Voice skipped[2]{}, mixed[2]{};
+    skipped[0].sample = &s;
+    skipped[0].stepInteger = 2;
+    skipped[0].stepFraction = 0x9E3779B9;
+    mixed[0] = skipped[0];
+    xm::Module a{}, b{};
+    a.channelCount = b.channelCount = 1;
+    a.voices = skipped;
+    b.voices = mixed;
+    std::vector<int32_t> accumulator(2048);
+    for (int block = 0; block < 200; ++block) {
+        xm::MixVoices(a, accumulator.data(), 1024);
+        FastPathsOff off;
+        xm::MixVoices(b, accumulator.data(), 1024);
+    }
+    for (int32_t sum : accumulator) ASSERT_EQ(sum, 0);
+    EXPECT_EQ(skipped[0].position, mixed[0].position);
+    EXPECT_EQ(skipped[0].positionFraction, mixed[0].positionFraction);
+    EXPECT_EQ(skipped[0].direction, mixed[0].direction);
+    EXPECT_NE(skipped[0].position, 0);
+}
+
+}  // namespace

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "player/mixer.h"
+#include "player/records.h"
+
+namespace {
+
+using xm::Sample;
+using xm::Voice;
+
+constexpr uint32_t kHalf = 0x80000000u;  // 0.5 as a 32-bit fraction
+
+// One song of one channel (two voices) playing a sample built in memory.
+struct OneChannel {
+    std::vector<int16_t> points;
+    Sample sample{};
+    xm::Module module{};
+    Voice voices[2]{};
+    std::vector<int32_t> accumulator;
+
+    // A sample of `length` points given by `point(i)`, with the continuation point the loader
+    // stores at the loop end (or a 0 after a one-shot sample).
+    OneChannel(uint32_t length, int32_t loopStart, int32_t loopLength, uint8_t loopType,
+               const std::function<int16_t(uint32_t)>& point) {
+        points.assign(length + 3, 0);
+        for (uint32_t i = 0; i < length; ++i) points[i] = point(i);
+        const int32_t loopEnd = loopStart + loopLength;
+        if (loopType == 1) points[loopEnd] = points[loopStart];
+        if (loopType == 2) points[loopEnd] = points[loopEnd - 1];
+        if (loopType != 1 && loopType != 2) {
+            loopStart = 0;
+            loopLength = static_cast<int32_t>(length);
+        }
+        sample.length = length;
+        sample.loopStart = loopStart;
+        sample.loopLength = loopLength;
+        sample.loopType = loopType;
+        sample.data = points.data();
+        module.channelCount = 1;
+        module.voices = voices;
+    }
+
+    // Starts voice `i` at a position with a 32.32 step and a steady volume on the left side
+    // (128 = one target step, so the left sum equals the interpolated point).
+    Voice& Play(int i, int32_t position, uint32_t fraction, uint32_t stepInteger,
+                uint32_t stepFraction, int32_t leftTarget = 1) {
+        Voice& v = voices[i];
+        v.sample = &sample;
+        v.position = position;
+        v.positionFraction = fraction;
+        v.stepInteger = stepInteger;
+        v.stepFraction = stepFraction;
+        v.leftTarget = leftTarget;
+        v.leftVolume = leftTarget * 128;
+        return v;
+    }
+
+    // Mixes `frames` frames in spans of at most `span` and returns the left sums.
+    std::vector<int32_t> Mix(uint32_t frames, uint32_t span = 1024) {
+        accumulator.assign(2 * frames, 0);
+        for (uint32_t done = 0; done < frames; done += span) {
+            xm::MixVoices(module, accumulator.data() + 2 * done, std::min(span, frames - done));
+        }
+        std::vector<int32_t> left(frames);
+        for (uint32_t i = 0; i < frames; ++i) left[i] = accumulator[2 * i];
+        return left;
+    }
+};
+
+int16_t Ramp(uint32_t i) {
+    return static_cast<int16_t>(i);
+}
+int16_t Dc(uint32_t) {
+    return 1000;
+}
+
+// With points equal to their index and volume 128, each frame's left sum is 64 x the position.
+TEST(MixerLoops, ForwardLoopWrapsToItsStartKeepingTheFraction) {
+    OneChannel song(200, 100, 50, 1, Ramp);
+    Voice& v = song.Play(0, 140, 0x40000000, 1, 0);
+    const auto left = song.Mix(12);
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(left[k], 64 * (140 + k) + 16) << k;
+    // Frame 9 interpolates from point 149 toward the copy of point 100 stored at 150.
+    EXPECT_EQ(left[9], 64 * 149 - 49 * 16);
+    EXPECT_EQ(left[10], 64 * 100 + 16);
+    EXPECT_EQ(left[11], 64 * 101 + 16);
+    EXPECT_EQ(v.position, 102);
+    EXPECT_EQ(v.positionFraction, 0x40000000u);
+    EXPECT_EQ(v.direction, 0);
+}
+
+TEST(MixerLoops, ForwardLoopFollowsModularArithmeticAcrossSpansAndSteps) {
+    for (uint32_t stepFraction : {0u, 0x12345660u, kHalf, 0xFFFFFFE0u}) {
+        for (uint32_t stepInteger : {0u, 1u, 3u, 31u}) {
+            if (stepInteger == 0 && stepFraction == 0) continue;
+            OneChannel song(300, 100, 50, 1, Ramp);
+            Voice& v = song.Play(0, 120, 0x30000000, stepInteger, stepFraction);
+            const uint64_t step = uint64_t{stepInteger} << 32 | stepFraction;
+            uint64_t expected = (uint64_t{20} << 32) + 0x30000000;  // relative to the loop start
+            for (uint32_t span : {1u, 7u, 333u, 1024u}) {
+                song.Mix(span, span);
+                expected = (expected + step * span) % (uint64_t{50} << 32);
+                ASSERT_EQ(v.position, 100 + static_cast<int32_t>(expected >> 32))
+                    << stepInteger << ":" << stepFraction << " span " << span;
+                ASSERT_EQ(v.positionFraction, static_cast<uint32_t>(expected));
+            }
+        }
+    }
+}
+
+TEST(MixerLoops, PingPongTurnsAtBothEndsAndNeverLeavesTheLoop) {
+    OneChannel song(200, 100, 50, 2, Ramp);
+    Voice& v = song.Play(0, 100, 0, 0, kHalf);
+    const auto left = song.Mix(400, 37);
+    // A triangle between 100 and 150 at half a point per frame: up 100 frames, down 100.
+    for (int k = 0; k < 400; ++k) {
+        const int phase = k % 200;
+        const int halfPoints = phase <= 100 ? phase : 200 - phase;
+        // The copy of point 149 at 150 flattens the top half point.
+        const int expected = std::min(64 * 100 + 32 * halfPoints, 64 * 149);
+        ASSERT_EQ(left[k], expected) << k;
+    }
+    EXPECT_EQ(v.position, 100);
+    EXPECT_EQ(v.direction, 0);
+    v.sample = nullptr;
+
+    for (uint32_t stepFraction : {0x0000001Fu, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+        for (uint32_t stepInteger : {0u, 1u, 7u, 49u, 200u}) {
+            Voice& w = song.Play(1, 149, 0xFFFFFFFF, stepInteger, stepFraction);
+            for (int s = 0; s < 300; ++s) {
+                for (int32_t point : song.Mix(1)) {
+                    ASSERT_GE(point, 64 * 100) << stepInteger << ":" << stepFraction;
+                    ASSERT_LE(point, 64 * 149) << stepInteger << ":" << stepFraction;
+                }
+                ASSERT_GE(w.position, 100);
+                ASSERT_LE(w.position, 150);
+            }
+            w.sample = nullptr;
+        }
+    }
+}
+
+TEST(MixerLoops, PingPongFromPointZeroMirrorsTheBackwardOvershoot) {
+    OneChannel song(64, 0, 50, 2, Ramp);
+    Voice& v = song.Play(0, 10, 0, 1, kHalf);
+    v.direction = 1;
+    const auto left = song.Mix(10);
+    // 10, 8.5, 7, 5.5, 4, 2.5, 1, then -0.5 mirrored to 0.5 going forward: 0.5, 2, 3.5.
+    const int expectedHalfPoints[] = {20, 17, 14, 11, 8, 5, 2, 1, 4, 7};
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(left[k], 32 * expectedHalfPoints[k]) << k;
+    EXPECT_EQ(v.direction, 0);
+    EXPECT_EQ(v.position, 5);
+    EXPECT_EQ(v.positionFraction, 0u);
+
+    // Steps whose low bits make the rounded frame count run a hair past point 0.
+    for (uint32_t fraction : {0x0000001Fu, 0x4000001Fu, 0xFFFFFFFFu}) {
+        Voice& w = song.Play(1, 3, fraction, 0, fraction);
+        w.direction = 1;
+        for (int s = 0; s < 2000; ++s) {
+            song.Mix(3, 3);
+            ASSERT_GE(w.position, 0);
+            ASSERT_LE(w.position, 50);
+        }
+        w.sample = nullptr;
+    }
+}
+
+TEST(MixerOneShot, PlaysToItsEndThenTheVoiceIsIdle) {
+    OneChannel song(1000, 0, 0, 0, Dc);
+    Voice& v = song.Play(0, 0, 0, 0, 748308572);  // 8363 Hz
+    const auto left = song.Mix(6000);
+    // 1000 / 0.17423 = 5739.6: frames 0..5739 read the sample, the last ones toward the 0 after it.
+    EXPECT_EQ(left[5700], 64000);
+    EXPECT_GT(left[5739], 0);
+    EXPECT_LT(left[5739], 64000);
+    for (int k = 5740; k < 6000; ++k) ASSERT_EQ(left[k], 0) << k;
+    EXPECT_EQ(v.sample, nullptr);
+    EXPECT_EQ(v.position, 0);
+    EXPECT_EQ(v.positionFraction, 0u);
+
+    // Loop type 3 also plays once, up to its loop end.
+    OneChannel both(100, 10, 20, 3, Dc);
+    both.sample.loopStart = 10;
+    both.sample.loopLength = 20;
+    Voice& w = both.Play(0, 0, 0, 1, 0);
+    const auto once = both.Mix(40);
+    EXPECT_EQ(once[29], 64000);
+    EXPECT_EQ(once[30], 0);
+    EXPECT_EQ(w.sample, nullptr);
+}
+
+TEST(MixerOneShot, ZeroStepPlaysAtFortyHertz) {
+    OneChannel song(100, 0, 100, 0, Ramp);
+    Voice& v = song.Play(0, 0, 0, 0, 0);
+    song.Mix(48000);
+    EXPECT_EQ(v.stepFraction, 3579136u);
+    // 48000 x 3579136 / 2^32 = 39.9999 points in one second.
+    EXPECT_EQ(v.position, 39);
+    EXPECT_EQ(v.positionFraction, static_cast<uint32_t>(uint64_t{48000} * 3579136));
+}
+
+TEST(MixerOneShot, ExtremeStepsStayInsideTheSample) {
+    // A step of 1000 points per frame is held below 32; a step of 32/2^32 on a long sample needs
+    // a frame count far above 32 bits.
+    OneChannel fast(5000, 0, 0, 0, Dc);
+    Voice& v = fast.Play(0, 0, 0, 1000, 0);
+    fast.Mix(200);
+    EXPECT_EQ(v.sample, nullptr);
+    OneChannel slow(4000000, 0, 0, 0, Dc);
+    Voice& w = slow.Play(0, 3999999, 0, 0, 32);
+    const auto left = slow.Mix(2048);
+    EXPECT_EQ(left[0], 64000);
+    EXPECT_EQ(left[2047], 63999);  // a 65504/2^32 share of the 0 after the last point
+    EXPECT_EQ(w.position, 3999999);
+    EXPECT_EQ(w.positionFraction, 32u * 2048);
+}
+
+TEST(MixerRamps, TargetChangeRampsOver128FramesAndRestartsOnEveryChange) {
+    OneChannel song(1000, 0, 1000, 1, Dc);
+    Voice& v = song.Play(0, 0, 0, 1, 0, 0);
+    v.leftTarget = 100;
+    song.Mix(127);
+    EXPECT_EQ(v.leftVolume, 12700);
+    EXPECT_EQ(v.leftIncrement, 100);
+    song.Mix(1);
+    EXPECT_EQ(v.leftVolume, 12800);
+    song.Mix(500);
+    EXPECT_EQ(v.leftVolume, 12800);
+    EXPECT_EQ(v.leftIncrement, 0);
+    EXPECT_EQ(v.rampFramesLeft, 0);
+
+    // Down to 0, then a new target half-way: a fresh 128-frame ramp from 6400.
+    v.leftTarget = 0;
+    song.Mix(64);
+    EXPECT_EQ(v.leftVolume, 6400);
+    v.leftTarget = 100;
+    song.Mix(64);
+    EXPECT_EQ(v.leftVolume, 6400 + 64 * 50);
+    EXPECT_EQ(v.rampFramesLeft, 64);
+    song.Mix(64);
+    EXPECT_EQ(v.leftVolume, 12800);
+}
+
+TEST(MixerRamps, ARampEndsInsideALongSpanAndTheRestStaysSteady) {
+    OneChannel song(5000, 0, 5000, 1, Dc);
+    Voice& v = song.Play(0, 0, 0, 1, 0, 0);
+    v.leftTarget = 127;
+    v.rightTarget = 64;
+    const auto left = song.Mix(960, 960);
+    // Rising by 127 per frame for 128 frames (64000 x 127k / 128 per frame), then flat.
+    for (int k = 0; k < 128; ++k) ASSERT_EQ(left[k], 500 * 127 * k) << k;
+    for (int k = 128; k < 960; ++k) ASSERT_EQ(left[k], 500 * 16256) << k;
+    for (int k = 128; k < 960; ++k) ASSERT_EQ(song.accumulator[2 * k + 1], 500 * 8192) << k;
+    EXPECT_EQ(v.rightVolume, 8192);
+}
+
+TEST(MixerRamps, InterruptedRampsLeaveAtMostAShortfall) {
+    OneChannel song(5000, 0, 5000, 1, Dc);
+    Voice& v = song.Play(0, 0, 0, 1, 0, 0);
+    v.leftTarget = 1;
+    song.Mix(5);  // volume 5, then back to 0: an excess of 5 ramps at -1 per frame
+    v.leftTarget = 0;
+    song.Mix(128);
+    EXPECT_EQ(v.leftVolume, 5 - 128);
+    song.Mix(300);
+    EXPECT_EQ(v.leftVolume, 5 - 128);  // (0 - (-123)) >> 7 is 0: no further ramp
+}
+
+TEST(MixerVoices, CrossfadeKeepsBothVoicesSoundingFor128Frames) {
+    OneChannel song(5000, 0, 5000, 1, Dc);
+    Voice& leaving = song.Play(0, 0, 0, 1, 0, 127);
+    Voice& starting = song.Play(1, 0, 0, 1, 0, 0);
+    leaving.leftTarget = 0;
+    starting.leftTarget = 127;
+    const auto left = song.Mix(300);
+    for (int k = 0; k < 128; ++k) {
+        // 16256 - 127k falling plus 127k rising: the sum stays at full volume.
+        ASSERT_EQ(left[k], 500 * (16256 - 127 * k) + 500 * 127 * k) << k;
+    }
+    EXPECT_EQ(leaving.leftVolume, 0);
+    EXPECT_EQ(starting.leftVolume, 16256);
+    EXPECT_EQ(leaving.sample, &song.sample);  // the old note keeps running, silently
+    EXPECT_EQ(leaving.position, 300);
+    EXPECT_EQ(left[299], 500 * 16256);
+}
+
+TEST(MixerVoices, IdleSkippedAndInconsistentVoicesAddNothing) {
+    OneChannel song(100, 10, 20, 1, Dc);
+    Voice& beyond = song.Play(0, 150, 0, 1, 0);  // past the sample's end: left as it is
+    Voice& broken = song.Play(1, 0, 0, 1, 0);
+    song.sample.loopLength = 200;  // a loop reaching past the sample is never read
+    for (int32_t point : song.Mix(50)) ASSERT_EQ(point, 0);
+    EXPECT_EQ(beyond.position, 150);
+    EXPECT_EQ(broken.position, 0);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "player/block_conversion.h"
+#include "player/render.h"
+
+namespace {
+
+constexpr uint32_t kUnity = 32768;
+
+struct ConversionCase {
+    int32_t sum;
+    uint32_t masterVolume;
+    int16_t out;
+};
+
+TEST(BlockConversion, RoundsClampsAndScalesSymmetrically) {
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    const ConversionCase cases[] = {
+        {0, kUnity, 0},
+        {8159, kUnity, 0},
+        {-8159, kUnity, 0},
+        {8160, kUnity, 1},
+        {-8160, kUnity, -1},
+        {16320 + 8159, kUnity, 1},
+        {-(16320 + 8160), kUnity, -2},
+        {534749279, kUnity, 32766},  // 32766 x 16320 + 8159
+        {534749280, kUnity, 32767},
+        {-534749280, kUnity, -32767},
+        {kMax, kUnity, 32767},
+        {kMin, kUnity, -32767},  // never -32768
+        {kMin + 1, kUnity, -32767},
+        {534749280, 130, 129},
+        {-534749280, 130, -129},  // step 1
+        {534749280, 1, 0},
+        {-534749280, 1, 0},  // step 0 silences
+        {16320 * 1000, 16384, 500},
+        {-16320 * 1001, 16384, -500},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(xm::ConvertSample(c.sum, c.masterVolume), c.out)
+            << c.sum << " at volume " << c.masterVolume;
+    }
+}
+
+TEST(BlockConversion, BlockKeepsChannelOrderAndAveragesMagnitudesPerSide) {
+    std::vector<int32_t> sums(2 * xm::kBlockFrames);
+    for (uint32_t i = 0; i < xm::kBlockFrames; ++i) {
+        sums[2 * i] = (i % 2 ? 1 : -1) * 16320 * 300;  // alternating +-300: average magnitude 300
+        sums[2 * i + 1] = static_cast<int32_t>(i) * 16320;  // 0..1023: average 511.5
+    }
+    std::vector<int16_t> out(2 * xm::kBlockFrames, 12345);
+    const uint32_t levels = xm::ConvertBlock(sums.data(), out.data(), xm::kBlockFrames, kUnity);
+    EXPECT_EQ(levels, (300u << 16) | 511u);
+    EXPECT_EQ(out[0], -300);
+    EXPECT_EQ(out[1], 0);
+    EXPECT_EQ(out[2], 300);
+    EXPECT_EQ(out[2 * 1023 + 1], 1023);
+
+    // Levels follow the master volume: they measure what is played.
+    EXPECT_EQ(xm::ConvertBlock(sums.data(), out.data(), xm::kBlockFrames, 16384),
+              (150u << 16) | 255u);
+    EXPECT_EQ(out[2 * 1023 + 1], 511);
+}
+
+TEST(MasterVolume, TwoDecibelsPerStepAndStepsAbove25AreUnity) {
+    const std::pair<uint32_t, uint32_t> cases[] = {
+        {0, 1},
+        {1, 130},
+        {2, 164},
+        {9, 823},
+        {10, 1036},
+        {15, 3277},
+        {19, 8231},
+        {20, 10362},
+        {24, 26029},
+        {25, 32768},
+        {26, 32768},
+        {40, 32768},
+        {0xFFFFFFFF, 32768},
+    };
+    for (const auto& [step, volume] : cases)
+        EXPECT_EQ(xm::MasterVolumeForStep(step), volume) << step;
+}
+
+}  // namespace
