@@ -1,0 +1,23 @@
+#include "app/form1_stage.h"
+
+#include "framework/win/pump.h"
+
+namespace app {
+
+void Form1Stage::ShowModeless() {
+    form_.ShowModeless();
+}
+
+void Form1Stage::DoEvents() {
+    fw::DoEvents();
+}
+
+void ServeEventsForever(gfx::StarfieldStage& stage) {
+    stage.ShowModeless();
+    for (;;) {
+        stage.DoEvents();
+        fw::WaitForEvents();
+    }
+}
+
+}  // namespace app

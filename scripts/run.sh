@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds the program for x86_64 Windows and runs it under wine64 in a Wine prefix of its own
+# (build/win64/run-prefix). The first run also puts a sample game folder into that prefix,
+#   C:\Program Files\Vledraskon\steam_api.ini   with   [Settings] Language=German
+# so that the tool has a real file to read and change. Without an X display it runs under a
+# private Xvfb with openbox for a few seconds and saves a screenshot.
+#
+#   scripts/run.sh                 build, run (sample game made when the prefix has none)
+#   scripts/run.sh --sample-game   put a fresh sample steam_api.ini in place first
+#   scripts/run.sh --no-sample     leave the prefix's game folder as it is (or absent)
+#   scripts/run.sh --seconds N     headless only: run N seconds before the screenshot (default 5)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+sample=auto
+seconds=5
+while (($#)); do
+  case "$1" in
+    --sample-game) sample=yes ;;
+    --no-sample) sample=no ;;
+    --seconds) seconds=${2:?--seconds needs a number}; shift ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "unknown option: $1 (try --help)" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+"$root/scripts/install-deps.sh"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target LanguageSelector
+
+build="$root/build/win64"
+exe="$build/LanguageSelector.exe"
+export WINEPREFIX="$build/run-prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+
+if [ ! -d "$WINEPREFIX/drive_c" ]; then
+  echo "creating the Wine prefix $WINEPREFIX (takes a few seconds the first time)"
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+
+game="$WINEPREFIX/drive_c/Program Files/Vledraskon"
+if [ "$sample" = yes ] || { [ "$sample" = auto ] && [ ! -d "$game" ]; }; then
+  mkdir -p "$game"
+  printf '%s\r\n' '; Sample settings of the game, made by scripts/run.sh' '[Settings]' \
+    'AppId=480' 'Language=German' 'UserName=Player' '' '[Interface]' 'Overlay=1' \
+    > "$game/steam_api.ini"
+  echo "sample game folder: C:\\Program Files\\Vledraskon\\steam_api.ini (Language=German)"
+fi
+[ -f "$game/steam_api.ini" ] && echo "settings file now: $(grep -a 'Language' "$game/steam_api.ini" | tr -d '\r')"
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  echo "running $exe (close the window to end it)"
+  "$wine" "$exe" || true
+  [ -f "$game/steam_api.ini" ] && echo "settings file now: $(grep -a 'Language' "$game/steam_api.ini" | tr -d '\r')"
+  exit 0
+fi
+
+shot="$build/run-screenshot.png"
+rm -f "$shot"
+echo "no X display: running under Xvfb for $seconds s"
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  openbox >/dev/null 2>&1 & wm=$!
+  for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+  "$1" "$2" >/dev/null 2>&1 & app=$!
+  sleep "$3"
+  import -window root "$4"
+  kill "$app" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
+  kill "$wm" 2>/dev/null || true' run "$wine" "$exe" "$seconds" "$shot"
+if [ -f "$shot" ]; then
+  echo "screenshot: $shot"
+else
+  echo "no screenshot was taken" >&2
+  exit 1
+fi
