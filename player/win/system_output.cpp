@@ -1,0 +1,15 @@
+// The Windows build's system output: the default waveOut device and Windows threads.
+#include "player/output_platform.h"
+#include "player/win/waveout_device.h"
+#include "player/win/win_threads.h"
+
+namespace xm {
+
+OutputPlatform SystemOutputPlatform() {
+    static WaveOutDevice device;
+    return {&device, &WindowsThreads()};
+}
+
+void InstallSystemResources() {}
+
+}  // namespace xm
