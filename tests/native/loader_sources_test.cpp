@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "tests/native/support/xm_builder.h"
@@ -35,67 +31,32 @@ XmSong LongSong() {
 // and data.
 constexpr size_t kAfterLongSample = 10 + 29 + 263 + 40 + 4;
 
-struct FileLoad {
-    explicit FileLoad(const std::vector<uint8_t>& bytes) {
-        const std::string path = (std::filesystem::temp_directory_path() /
-                                  ("loader_sources_" + std::to_string(::getpid()) + ".xm"))
-                                     .string();
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        reader.SelectFile(path.c_str());
-        ok = xm::LoadModule(reader, arena, module, title);
-        reader.Close();
-        std::remove(path.c_str());
-    }
-    const xm::Sample& Sample(int instrument, int i) const {
-        return *module.instruments[instrument].samples[i];
-    }
-    xm::SongArena arena;
-    xm::Module module{};
-    char title[xm::kTitleBytes] = {};
-    xm::Reader reader;
-    bool ok = false;
-};
-
-TEST(Sources, AFileLoadsExactlyLikeTheSameBytesInMemory) {
-    const std::vector<uint8_t> bytes = BuildXm(LongSong());
-    auto memory = LoadXm(bytes);
-    FileLoad file(bytes);
-    ASSERT_TRUE(memory->ok);
-    ASSERT_TRUE(file.ok);
-    EXPECT_EQ(file.reader.Position(), bytes.size());
-    EXPECT_STREQ(file.title, "Long song");
-    const xm::Module& m = memory->module;
-    ASSERT_EQ(file.module.patternSlotCount, m.patternSlotCount);
-    for (int p = 0; p < m.patternSlotCount; ++p) {
-        EXPECT_EQ(0, std::memcmp(file.module.patterns[p].cells, m.patterns[p].cells,
-                                 m.patterns[p].rows * 4 * sizeof(xm::Cell)));
-    }
-    for (int s = 0; s < 2; ++s) {
-        const xm::Sample& a = *m.instruments[0].samples[s];
-        ASSERT_EQ(file.Sample(0, s).length, a.length);
-        EXPECT_EQ(0, std::memcmp(file.Sample(0, s).data, a.data, (a.length + 3) * 2)) << s;
-    }
-}
-
-TEST(Sources, AFileThatEndsEarlyReadsZeroBytesForTheRest) {
+TEST(Sources, AFileLoadsLikeMemoryAndOneThatEndsEarlyReadsZeroBytesForTheRest) {
     std::vector<uint8_t> bytes = BuildXm(LongSong());
-    auto whole = LoadXm(bytes);
-    ASSERT_TRUE(whole->ok);
+    auto memory = LoadXm(bytes);
+    auto file = LoadXmFromFile(bytes);
+    ASSERT_TRUE(memory->ok);
+    ASSERT_TRUE(file->ok);
+    EXPECT_EQ(file->reader.Position(), bytes.size());
+    EXPECT_STREQ(file->title, "Long song");
+    EXPECT_EQ(0, std::memcmp(file->module.patterns[0].cells, memory->module.patterns[0].cells,
+                             64 * 4 * sizeof(xm::Cell)));
+    const int16_t* original = memory->module.instruments[0].samples[0]->data;
+    const int16_t* whole = file->module.instruments[0].samples[0]->data;
+    EXPECT_EQ(0, std::memcmp(whole, original, 20003 * sizeof(int16_t)));
+    EXPECT_EQ(file->module.instruments[2].samples[0]->data[3], 256);
+
     bytes.resize(bytes.size() - 4000);  // inside the long sample's data
-    FileLoad cut(bytes);
-    ASSERT_TRUE(cut.ok);
-    const xm::Sample& s = cut.Sample(0, 0);
-    const int16_t* original = whole->module.instruments[0].samples[0]->data;
+    auto cut = LoadXmFromFile(bytes);
+    ASSERT_TRUE(cut->ok);
+    const int16_t* s = cut->module.instruments[0].samples[0]->data;
     const uint32_t present = 20000 - static_cast<uint32_t>(4000 - kAfterLongSample);
-    for (uint32_t i = 0; i < present; ++i) ASSERT_EQ(s.data[i], original[i]) << i;
-    // Zero deltas hold the last value; the rest is silence or absent.
-    EXPECT_NE(original[present], s.data[present - 1]);
-    for (uint32_t i = present; i < 20000; ++i) ASSERT_EQ(s.data[i], s.data[present - 1]) << i;
-    for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(cut.Sample(0, 1).data[i], 0);
-    EXPECT_EQ(cut.module.instruments[2].samples[0], nullptr);  // an all-zero header
+    EXPECT_EQ(0, std::memcmp(s, original, present * sizeof(int16_t)));
+    // Zero deltas hold the last value; the 16-bit sample is silent; the last header is all zero.
+    EXPECT_NE(original[present], s[present - 1]);
+    for (uint32_t i = present; i < 20000; ++i) ASSERT_EQ(s[i], s[present - 1]) << i;
+    for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(cut->module.instruments[0].samples[1]->data[i], 0);
+    EXPECT_EQ(cut->module.instruments[2].samples[0], nullptr);
 }
 
 // Memory past the source is never read (the sanitizer build checks every byte); missing fields
