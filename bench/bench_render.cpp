@@ -1,0 +1,220 @@
+// Renders modules for 300 seconds with our player, libxmp and libopenmpt and prints seconds of
+// audio per second of CPU for each (medians of several runs) and our ratio to each peer.
+//
+//   bench_render [--seconds N] [--runs N] [--no-fast-paths] [--write DIR] [FILE.xm ...]
+//
+// Without files it renders res/music.xm (when present) and generated songs of 8 to 32 channels.
+// --write DIR stores the generated songs there instead of rendering.
+#include <libopenmpt/libopenmpt.h>
+#include <xmp.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "player/arena.h"
+#include "player/loader.h"
+#include "player/mixer_options.h"
+#include "player/reader.h"
+#include "player/render.h"
+#include "songs.h"
+
+namespace {
+
+constexpr int kRate = 48000;
+
+struct Options {
+    double seconds = 300;
+    int runs = 3;
+    bool fastPaths = true;
+    std::string writeDir;
+    std::vector<std::string> files;
+};
+
+struct Module {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// CPU seconds to render `frames` frames with our player; negative when the module is rejected.
+double RenderOurs(const Module& m, uint64_t frames) {
+    xm::Reader reader;
+    reader.SelectMemory(m.bytes.data(), static_cast<uint32_t>(m.bytes.size()));
+    xm::SongArena arena;
+    xm::Module module{};
+    char title[xm::kTitleBytes] = {};
+    if (!xm::LoadModule(reader, arena, module, title)) return -1;
+    reader.Close();
+    auto state = std::make_unique<xm::RenderState>();
+    state->module = &module;
+    state->masterVolume = 32768;
+    std::vector<int16_t> buffer(xm::kBufferBytes / 2);
+    const double start = CpuSeconds();
+    for (uint64_t done = 0; done < frames; done += xm::kBlockFrames) {
+        if (xm::MixBlock(*state, buffer.data()) != xm::BlockOutcome::Rendered) break;
+    }
+    return CpuSeconds() - start;
+}
+
+double RenderXmp(const Module& m, uint64_t frames) {
+    xmp_context ctx = xmp_create_context();
+    if (xmp_load_module_from_memory(ctx, m.bytes.data(), static_cast<long>(m.bytes.size())) != 0) {
+        xmp_free_context(ctx);
+        return -1;
+    }
+    xmp_start_player(ctx, kRate, 0);
+    xmp_set_player(ctx, XMP_PLAYER_INTERP, XMP_INTERP_LINEAR);
+    std::vector<int16_t> buffer(2 * xm::kBlockFrames);
+    const double start = CpuSeconds();
+    for (uint64_t done = 0; done < frames; done += xm::kBlockFrames) {
+        xmp_play_buffer(ctx, buffer.data(), static_cast<int>(buffer.size() * 2), 0);
+    }
+    const double seconds = CpuSeconds() - start;
+    xmp_end_player(ctx);
+    xmp_release_module(ctx);
+    xmp_free_context(ctx);
+    return seconds;
+}
+
+double RenderOpenmpt(const Module& m, uint64_t frames) {
+    openmpt_module* mod =
+        openmpt_module_create_from_memory2(m.bytes.data(), m.bytes.size(), nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (mod == nullptr) return -1;
+    openmpt_module_set_repeat_count(mod, -1);
+    openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 2);
+    std::vector<int16_t> buffer(2 * xm::kBlockFrames);
+    const double start = CpuSeconds();
+    for (uint64_t done = 0; done < frames; done += xm::kBlockFrames) {
+        openmpt_module_read_interleaved_stereo(mod, kRate, xm::kBlockFrames, buffer.data());
+    }
+    const double seconds = CpuSeconds() - start;
+    openmpt_module_destroy(mod);
+    return seconds;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Seconds of audio per CPU second, median over the runs; 0 when the player rejects the module.
+double Speed(double (*render)(const Module&, uint64_t), const Module& m, const Options& o) {
+    const auto frames = static_cast<uint64_t>(o.seconds * kRate);
+    std::vector<double> speeds;
+    for (int i = 0; i < o.runs; ++i) {
+        const double cpu = render(m, frames);
+        if (cpu < 0) return 0;
+        speeds.push_back(o.seconds / std::max(cpu, 1e-9));
+    }
+    return Median(speeds);
+}
+
+std::vector<Module> GeneratedModules() {
+    std::vector<Module> modules;
+    for (int channels : {8, 16, 24, 32}) {
+        modules.push_back({"busy" + std::to_string(channels),
+                           bench::WriteXm(bench::BusySong(channels, 1000 + channels))});
+    }
+    return modules;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--seconds" && i + 1 < argc) {
+            o.seconds = std::atof(argv[++i]);
+        } else if (a == "--runs" && i + 1 < argc) {
+            o.runs = std::max(1, std::atoi(argv[++i]));
+        } else if (a == "--no-fast-paths") {
+            o.fastPaths = false;
+        } else if (a == "--write" && i + 1 < argc) {
+            o.writeDir = argv[++i];
+        } else if (!a.empty() && a[0] != '-') {
+            o.files.push_back(a);
+        } else {
+            return false;
+        }
+    }
+    return o.seconds > 0;
+}
+
+int WriteModules(const std::vector<Module>& modules, const std::string& dir) {
+    for (const Module& m : modules) {
+        const std::string path = dir + "/" + m.name + ".xm";
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(m.bytes.data()),
+                  static_cast<std::streamsize>(m.bytes.size()));
+        if (!out) {
+            std::fprintf(stderr, "bench_render: cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!ParseOptions(argc, argv, o)) {
+        std::fprintf(stderr,
+                     "usage: bench_render [--seconds N] [--runs N] [--no-fast-paths] "
+                     "[--write DIR] [FILE.xm ...]\n");
+        return 2;
+    }
+    xm::SetMixerFastPaths(o.fastPaths);
+    std::vector<Module> modules;
+    if (!o.writeDir.empty()) return WriteModules(GeneratedModules(), o.writeDir);
+    if (o.files.empty()) {
+        Module music{"music.xm", {}};
+        if (ReadFile(std::string(LS_SOURCE_DIR) + "/res/music.xm", music.bytes)) {
+            modules.push_back(std::move(music));
+        }
+        for (auto& m : GeneratedModules()) modules.push_back(std::move(m));
+    }
+    for (const std::string& path : o.files) {
+        Module m{path.substr(path.find_last_of('/') + 1), {}};
+        if (!ReadFile(path, m.bytes)) {
+            std::fprintf(stderr, "bench_render: cannot read %s\n", path.c_str());
+            return 1;
+        }
+        modules.push_back(std::move(m));
+    }
+    std::printf("%.0f s of audio at 48 kHz, median of %d runs; x realtime = audio s / CPU s%s\n",
+                o.seconds, o.runs, o.fastPaths ? "" : " (mixer shortcuts off)");
+    std::printf("%-12s %10s %10s %10s %9s %9s\n", "module", "ours", "libxmp", "openmpt", "/libxmp",
+                "/openmpt");
+    bool allTwice = true;
+    for (const Module& m : modules) {
+        const double ours = Speed(RenderOurs, m, o);
+        const double xmp = Speed(RenderXmp, m, o);
+        const double mpt = Speed(RenderOpenmpt, m, o);
+        std::printf("%-12s %10.0f %10.0f %10.0f %9.2f %9.2f\n", m.name.c_str(), ours, xmp, mpt,
+                    xmp > 0 ? ours / xmp : 0.0, mpt > 0 ? ours / mpt : 0.0);
+        std::fflush(stdout);
+        allTwice = allTwice && xmp > 0 && ours >= 2 * xmp;
+    }
+    std::printf("at least twice libxmp's speed on every module: %s\n", allTwice ? "yes" : "no");
+    return 0;
+}

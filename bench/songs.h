@@ -1,0 +1,17 @@
+// Generated songs for the benchmark and the fuzz seeds.
+#pragma once
+
+#include <cstdint>
+
+#include "xm_writer.h"
+
+namespace bench {
+
+// A song of `channels` channels in which most cells start a new note on looped samples (short
+// chip loops and longer ones, forward and ping-pong, a few one-shots), with slides, vibrato and
+// arpeggio mixed in: the voices the mixer keeps running behind replaced notes pile up.
+// `patterns` patterns of `rows` rows; samples of up to `maxSamplePoints` points.
+XmSong BusySong(int channels, uint32_t seed, int patterns = 8, int rows = 64,
+                uint32_t maxSamplePoints = 6000);
+
+}  // namespace bench
