@@ -21,7 +21,7 @@ Form1::Form1(UserDialogs& dialogs)
 
 void Form1::Form_Initialize() {
     Form1Stage stage(*this);
-    ServeEventsForever(stage);
+    gfx::InitStarfield(stage);
 }
 
 void Form1::Form_Load() {

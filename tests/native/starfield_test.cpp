@@ -1,0 +1,140 @@
+// Geometry and seeding of the starfield, with scripted random draws.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "framework/errors.h"
+#include "gfx/starfield.h"
+#include "tests/native/starfield_script.h"
+
+namespace {
+
+using gfx_test::ScriptedDraws;
+
+std::unique_ptr<gfx::Starfield> Field(int32_t width, int32_t height) {
+    auto field = std::make_unique<gfx::Starfield>();
+    field->SetGeometry(width, height);
+    return field;
+}
+
+void ExpectError(fw::ErrorCode code, const std::function<void()>& action) {
+    try {
+        action();
+        ADD_FAILURE() << "no error raised";
+    } catch (const fw::AppError& e) {
+        EXPECT_EQ(e.code(), code) << e.what();
+    }
+}
+
+TEST(StarfieldGeometry, PictureBoxAtNinetySixDpi) {
+    const auto field = Field(318, 95);
+    EXPECT_EQ(field->CenterX(), 159);
+    EXPECT_EQ(field->CenterY(), 48);  // 47.5 goes to the even neighbour
+    EXPECT_EQ(field->MaxRadius(), 212);
+    EXPECT_EQ(field->ColorScale(), 3.6226416f);
+    EXPECT_EQ(field->StarCount(), 400);
+}
+
+TEST(StarfieldGeometry, MaximumRadiusFollowsTheRoundedHalfWidthOnly) {
+    struct Case {
+        int32_t width, height, centerX, centerY, maxRadius;
+    };
+    const Case cases[] = {
+        {2, 2, 1, 1, 1},
+        {5, 5, 2, 2, 3},
+        {7, 1, 4, 0, 5},
+        {318, 500, 159, 250, 212},
+        // 600001 * 1.33333 = 799999.33 where 4/3 would give 800001.33.
+        {1200002, 3, 600001, 2, 799999},
+    };
+    for (const Case& c : cases) {
+        const auto field = Field(c.width, c.height);
+        EXPECT_EQ(field->CenterX(), c.centerX) << c.width;
+        EXPECT_EQ(field->CenterY(), c.centerY) << c.height;
+        EXPECT_EQ(field->MaxRadius(), c.maxRadius) << c.width;
+        EXPECT_EQ(field->ColorScale(), static_cast<float>(768.0 / c.maxRadius)) << c.width;
+    }
+}
+
+TEST(StarfieldGeometry, BoxAtMostOnePixelWideIsADivisionByZero) {
+    for (int32_t width : {1, 0, -1}) {
+        auto field = std::make_unique<gfx::Starfield>();
+        ExpectError(fw::ErrorCode::DivisionByZero, [&] { field->SetGeometry(width, 95); });
+    }
+}
+
+TEST(StarfieldSeeding, FiveDrawsInFieldOrderAndNoJitter) {
+    auto field = Field(318, 95);
+    gfx::Star& star = field->StarAt(3);
+    star.X = 7;
+    star.Y = 9;
+    star.Speed = 3.0f;
+    ScriptedDraws draws({0.125f, 0.25f, 0.375f, 0.5f, 0.75f});
+    field->ResetStar(3, false, draws);
+    EXPECT_EQ(draws.log, "DDDDD");
+    EXPECT_EQ(star.RedBase, 0.125f);
+    EXPECT_EQ(star.GreenBase, 0.25f);
+    EXPECT_EQ(star.BlueBase, 0.375f);
+    EXPECT_EQ(star.Angle, 3.1415926535f);  // half of 6.283185307, as a single
+    EXPECT_EQ(star.StartRadius, 31.8f);    // 0.75 * 212 / 5
+    EXPECT_EQ(star.Radius, 31.8f);
+    EXPECT_EQ(star.Speed, 1.0f);
+    EXPECT_EQ(star.X, 7);  // left for the next frame to erase
+    EXPECT_EQ(star.Y, 9);
+}
+
+TEST(StarfieldSeeding, JitterTakesTwoMoreDrawsTheFirstAddingTheSecondSubtracting) {
+    struct Case {
+        float a, b, speed;
+    };
+    const Case cases[] = {
+        {0.5f, 0.0f, 1.005f},
+        {0.0f, 0.5f, 0.995f},
+        {0.25f, 0.25f, 1.0f},
+    };
+    for (const Case& c : cases) {
+        auto field = Field(318, 95);
+        ScriptedDraws draws({0, 0, 0, 0, 0, c.a, c.b});
+        field->ResetStar(9999, true, draws);
+        EXPECT_EQ(draws.draws, 7);
+        EXPECT_EQ(field->StarAt(9999).Speed, c.speed) << c.a << " " << c.b;
+    }
+}
+
+TEST(StarfieldSeeding, AllStarsInUseAreSeededInIndexOrderWithJitter) {
+    auto field = Field(318, 95);
+    std::vector<float> script;
+    for (int i = 0; i < 400; ++i) {
+        const float tag = static_cast<float>(i) / 1024.0f;
+        script.insert(script.end(), {tag, 0.1f, 0.2f, 0.3f, 0.5f, 0.6f, 0.1f});
+    }
+    ScriptedDraws draws(script);
+    field->SeedStars(draws);
+    EXPECT_EQ(draws.draws, 2800);
+    EXPECT_EQ(draws.log.find('R'), std::string::npos);
+    for (int32_t i = 0; i < 400; ++i) {
+        const gfx::Star& star = field->StarAt(i);
+        ASSERT_EQ(star.RedBase, static_cast<float>(i) / 1024.0f) << i;
+        ASSERT_EQ(star.StartRadius, 21.2f) << i;
+        ASSERT_EQ(star.Speed, 1.005f) << i;
+    }
+    EXPECT_EQ(field->StarAt(400).Speed, 0.0f);  // beyond the stars in use: untouched
+}
+
+TEST(StarfieldSeeding, IndicesOutsideTheArrayAreASubscriptError) {
+    auto field = Field(318, 95);
+    ScriptedDraws draws({0.5f}, true);
+    for (int32_t index : {-1, 10000, 2147483647}) {
+        ExpectError(fw::ErrorCode::SubscriptOutOfRange,
+                    [&] { field->ResetStar(index, false, draws); });
+        ExpectError(fw::ErrorCode::SubscriptOutOfRange, [&] { field->StarAt(index); });
+    }
+    EXPECT_EQ(draws.draws, 0);
+    field->ResetStar(0, false, draws);
+    field->ResetStar(9999, false, draws);
+    EXPECT_EQ(draws.draws, 10);
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// The frame loop for real (GDI, GDI+, the logo resource, the tick count) on a stage that draws
+// into a memory device context and ends the loop after a number of frames.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gfx/win/bitmap.h"
+#include "gfx/win/starfield.h"
+#include "tests/windows/support/gfx_canvas.h"
+
+namespace {
+
+using gfx_test::Canvas;
+using gfx_test::ImagePixel;
+
+const gfx_test::GdiplusSession gdiplus;
+
+struct StopLoop {};
+
+// Picture1 at 96 dots per inch: 318 x 95 inside a one-pixel border.
+class MemoryStage final : public gfx::StarfieldStage {
+  public:
+    explicit MemoryStage(int frames) : frames_(frames) {}
+
+    void ShowModeless() override { log += 'S'; }
+    void DoEvents() override {
+        log += 'E';
+        if (refreshes == static_cast<size_t>(frames_)) throw StopLoop{};
+    }
+    int ScaleWidth() override { return canvas.Width(); }
+    int ScaleHeight() override { return canvas.Height(); }
+    int OuterWidth() override { return canvas.Width() + 2; }
+    int OuterHeight() override { return canvas.Height() + 2; }
+    HDC Dc() override {
+        // A frame's first use of the stage follows its tick-count read at once.
+        if (frameTicks.size() == refreshes) frameTicks.push_back(GetTickCount());
+        return canvas.Dc();
+    }
+    void Refresh() override {
+        log += 'R';
+        ++refreshes;
+    }
+
+    Canvas canvas{318, 95, 0};
+    std::string log;
+    std::vector<DWORD> frameTicks;
+    size_t refreshes = 0;
+
+  private:
+    int frames_;
+};
+
+void RunFrames(MemoryStage& stage) {
+    try {
+        gfx::InitStarfield(stage);
+    } catch (const StopLoop&) {
+    }
+}
+
+TEST(StarfieldLoop, ShowsThenPumpsThenPumpsAtLeastOnceBetweenFramesOfMoreThanFiveTicks) {
+    MemoryStage stage(40);
+    RunFrames(stage);
+    ASSERT_EQ(stage.refreshes, 40u);
+    ASSERT_EQ(stage.frameTicks.size(), 40u);
+    EXPECT_EQ(stage.log.substr(0, 3), "SER");
+    size_t at = 2;
+    for (int frame = 1; frame < 40; ++frame) {
+        const size_t next = stage.log.find('R', at + 1);
+        ASSERT_NE(next, std::string::npos);
+        EXPECT_GE(next - at, 2u) << "no pump before frame " << frame;
+        at = next;
+    }
+    // Each frame starts more than 5 ticks after the one before; allow two ticks between the
+    // first frame's tick-count read and its first drawing.
+    EXPECT_GE(stage.frameTicks[39] - stage.frameTicks[0], 39u * 6u - 2u);
+}
+
+TEST(StarfieldLoop, StarsFlyUnderTheLogoDrawnOverThemEveryFrame) {
+    gfx::Bitmap logo;
+    logo.FromResource(L"PNG", L"PNG");
+    ASSERT_NE(logo.Handle(), nullptr);
+    MemoryStage stage(80);
+    RunFrames(stage);
+
+    int stars = 0, logoMisses = 0;
+    for (int y = 0; y < 95; ++y) {
+        for (int x = 0; x < 318; ++x) {
+            const uint32_t rgb = stage.canvas.At(x, y);
+            // Outer size 320 x 97: the logo is centred on (160, 48), from (46, 17).
+            const bool inLogo = x >= 46 && x <= 272 && y >= 17 && y <= 78;
+            if (inLogo && ImagePixel(logo, x - 46, y - 17) == 0xFFFFFFFFu) {
+                logoMisses += rgb != 0xFFFFFFu;
+            } else if (rgb != 0) {
+                ++stars;
+                // A star's channels differ by one at most: it goes from black to white.
+                const int r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
+                EXPECT_LE(std::max({r, g, b}) - std::min({r, g, b}), 1) << x << ", " << y;
+            }
+        }
+    }
+    EXPECT_EQ(logoMisses, 0);
+    EXPECT_GT(stars, 20);  // dim ones still black after 80 frames are not counted
+    EXPECT_LE(stars, 400);
+}
+
+}  // namespace
