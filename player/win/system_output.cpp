@@ -1,5 +1,6 @@
 // The Windows build's system output: the default waveOut device and Windows threads.
 #include "player/output_platform.h"
+#include "player/win/resource_finder.h"
 #include "player/win/waveout_device.h"
 #include "player/win/win_threads.h"
 
@@ -10,6 +11,9 @@ OutputPlatform SystemOutputPlatform() {
     return {&device, &WindowsThreads()};
 }
 
-void InstallSystemResources() {}
+void InstallSystemResources() {
+    static const bool installed = (InstallResourceFinder(), true);
+    (void)installed;
+}
 
 }  // namespace xm
