@@ -7,7 +7,8 @@
 namespace xm {
 
 OutputPlatform SystemOutputPlatform() {
-    static WaveOutDevice device;
+    // Never destroyed: the program ends while the worker still plays.
+    static WaveOutDevice& device = *new WaveOutDevice;
     return {&device, &WindowsThreads()};
 }
 
