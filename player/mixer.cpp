@@ -1,6 +1,7 @@
 #include "player/mixer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "player/mixer_frames.h"
 #include "player/mixer_options.h"
@@ -61,20 +62,31 @@ uint64_t EffectiveStep(Voice& voice) {
     return step;
 }
 
+// The step shifted right by 5 and its reciprocal, kept while a voice's step stays the same.
+struct ShiftedStep {
+    uint64_t step = 0;
+    double reciprocal = 0;
+
+    void Update(uint64_t step_fp32_32) {
+        if ((step_fp32_32 >> 5) == step) return;
+        step = step_fp32_32 >> 5;
+        reciprocal = 1.0 / static_cast<double>(static_cast<int64_t>(step));
+    }
+};
+
 // Frames until the boundary is reached or passed, computed on the values shifted right by 5, or
 // frames + 1 when the boundary lies beyond the span. The quotient is only taken when it is at most
 // `frames`, so it always fits 32 bits (a tiny step on a long sample would need far more).
-uint64_t FramesToBoundary(int64_t distance_fp32_32, uint64_t step_fp32_32, uint32_t frames) {
+uint64_t FramesToBoundary(int64_t distance_fp32_32, const ShiftedStep& shifted, uint32_t frames) {
     const uint64_t distance = static_cast<uint64_t>(distance_fp32_32) >> 5;
-    const uint64_t step = step_fp32_32 >> 5;
+    const uint64_t step = shifted.step;
     if (distance > step * frames) return uint64_t{frames} + 1;
-    // The rounded up quotient, from a floating-point division (far quicker than a 64-bit integer
-    // one) that is exact to within one and then corrected. Both values are below 2^53.
-    auto n = static_cast<uint64_t>(
-        static_cast<int64_t>(static_cast<double>(static_cast<int64_t>(distance)) /
-                             static_cast<double>(static_cast<int64_t>(step))));
-    if (n * step < distance) ++n;
-    if (n > 0 && (n - 1) * step >= distance) --n;
+    // The rounded up quotient, from a floating-point reciprocal (far quicker than an integer
+    // division) that is right to within one and then corrected; the values are below 2^53.
+    auto n = static_cast<uint64_t>(static_cast<int64_t>(
+        static_cast<double>(static_cast<int64_t>(distance)) * shifted.reciprocal));
+    while (n * step < distance) ++n;
+    while (n > 0 && (n - 1) * step >= distance) --n;
     return n;
 }
 
@@ -151,10 +163,11 @@ uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64_t step_fp32_32,
     return static_cast<uint64_t>(position_fp32_32) / step_fp32_32 + 1;
 }
 
-// The vector loops are exact while every volume of the chunk stays within +-32767.
+// The vector loops are exact while every volume of the chunk stays within 0..32767 (a volume
+// left a little below 0 by an interrupted ramp takes the plain loops).
 bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
     const int64_t last = volume + increment * (frames - 1);
-    return volume >= -32767 && volume <= 32767 && last >= -32767 && last <= 32767;
+    return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
 }
 
 // How a chunk's frames are mixed: the scalar loops, or vectors of 256 or 512 bits.
@@ -168,13 +181,19 @@ uint32_t WidestVectors() {
 }
 
 void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32_t* accumulator,
-              uint32_t frames, uint32_t vectorBits) {
+              uint32_t frames, uint32_t vectorBits, mixer::PaddedSample& padded) {
     const int16_t* data = voice.sample->data;
-    const uint32_t points = voice.sample->length + 3;
+    uint32_t points = voice.sample->length + 3;
     if (vectorBits != 0 &&
         (!FitsVectorLoops(voice.leftVolume, ramping ? voice.leftIncrement : 0, frames) ||
          !FitsVectorLoops(voice.rightVolume, ramping ? voice.rightIncrement : 0, frames))) {
         vectorBits = 0;
+    }
+    if (vectorBits != 0 &&
+        !(fastPaths && voice.leftVolume == 0 && voice.rightVolume == 0 && !ramping)) {
+        if (padded.data == nullptr) padded.Prepare(data, points);
+        data = padded.data;
+        points = padded.points;
     }
     if (ramping) {
         auto* mix = vectorBits == 512   ? mixer::MixRamping512
@@ -202,13 +221,16 @@ void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32
 // Mixes one voice for `frames` frames, chunk by chunk between loop boundaries and ramp ends.
 void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vectorBits) {
     if (voice.sample == nullptr || !IsConsistent(*voice.sample)) return;
+    ShiftedStep shifted;
+    mixer::PaddedSample padded;  // prepared once the voice is heard
     while (frames > 0 && voice.sample != nullptr) {
         // A forward voice never starts a chunk before the first point; if it did, skip it.
         if (voice.direction == 0 && voice.position < 0) return;
         const int64_t distance = DistanceToBoundary(voice);
         if (distance < 0) return;
         const uint64_t step = EffectiveStep(voice);
-        uint64_t toBoundary = FramesToBoundary(distance, step, frames);
+        shifted.Update(step);
+        uint64_t toBoundary = FramesToBoundary(distance, shifted, frames);
         if (toBoundary == 0) {
             HandleBoundary(voice);
             continue;
@@ -230,7 +252,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vect
 
         const int64_t signedStep =
             voice.direction == 0 ? static_cast<int64_t>(step) : -static_cast<int64_t>(step);
-        MixChunk(voice, position, signedStep, ramping, accumulator, chunk, vectorBits);
+        MixChunk(voice, position, signedStep, ramping, accumulator, chunk, vectorBits, padded);
         StorePosition(voice, position);
         accumulator += 2 * chunk;
         frames -= chunk;
@@ -246,6 +268,16 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vect
 }
 
 }  // namespace
+
+void mixer::PaddedSample::Prepare(const int16_t* sampleData, uint32_t samplePoints) {
+    data = sampleData;
+    points = samplePoints;
+    if (samplePoints > kMaxPoints) return;
+    std::memcpy(copy, sampleData, samplePoints * sizeof(int16_t));
+    std::memset(copy + samplePoints, 0, kRoom * sizeof(int16_t));
+    data = copy;
+    points = samplePoints + kRoom;
+}
 
 void SetMixerFastPaths(bool enabled) {
     fastPaths = enabled;

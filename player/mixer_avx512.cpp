@@ -32,60 +32,33 @@ XM_AVX512 inline Positions StartPositions(int64_t p, int64_t s) {
     return {start, _mm512_add_epi64(start, _mm512_set1_epi64(8 * s))};
 }
 
-// The points that 16 frames read, as 32-bit lanes: `pair` holds the point in its low half and
-// the next one in its high half, `point16` the point alone in its high half. Only the first
-// `lanes` frames read memory; the others get arbitrary values.
-struct Points {
-    __m512i pair, point16;
-};
-
-XM_AVX512 inline Points LoadPoints(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+// The points that 16 frames read: the point in the low half of each 32-bit lane, the next point
+// in the high half. Only the first `lanes` frames read memory; the others get arbitrary values.
+XM_AVX512 inline __m512i LoadPairs(const int16_t* data, uint32_t points, int64_t position_fp32_32,
                                    int64_t step_fp32_32, __m512i whole, uint32_t lanes) {
     const int64_t first = position_fp32_32 >> 32;
     const int64_t last = (position_fp32_32 + (lanes - 1) * step_fp32_32) >> 32;
     const int64_t base = first < last ? first : last;
     const int64_t span = (first < last ? last : first) - base;
     const __m512i offset = _mm512_sub_epi32(whole, _mm512_set1_epi32(static_cast<int32_t>(base)));
-    const __m512i high = _mm512_slli_epi32(offset, 16);
-    const __m512i pairWords =
-        _mm512_add_epi32(_mm512_add_epi32(offset, high), _mm512_set1_epi32(1 << 16));
+    const __m512i words = _mm512_add_epi32(_mm512_add_epi32(offset, _mm512_slli_epi32(offset, 16)),
+                                           _mm512_set1_epi32(1 << 16));
     if (span <= 30 && base + 32 <= int64_t{points}) {
-        // All reads lie within 32 points from `base`: one load and word permutations (word
-        // index 32 picks the zero of the second source).
-        const __m512i window = _mm512_loadu_si512(data + base);
-        const __m512i pointWords = _mm512_add_epi32(high, _mm512_set1_epi32(32));
-        return {_mm512_permutexvar_epi16(pairWords, window),
-                _mm512_permutex2var_epi16(window, pointWords, _mm512_setzero_si512())};
+        // All reads lie within 32 points from `base`: one load and one word permutation.
+        return _mm512_permutexvar_epi16(words, _mm512_loadu_si512(data + base));
     }
     if (span <= 62 && base + 64 <= int64_t{points}) {
         // Steps of 2 to 4 points per frame: a window of 64 points.
-        const __m512i pair = _mm512_permutex2var_epi16(_mm512_loadu_si512(data + base), pairWords,
-                                                       _mm512_loadu_si512(data + base + 32));
-        return {pair, _mm512_slli_epi32(pair, 16)};
+        return _mm512_permutex2var_epi16(_mm512_loadu_si512(data + base), words,
+                                         _mm512_loadu_si512(data + base + 32));
     }
     // Far apart or near the end of the data: one read per frame.
     alignas(64) int32_t at[16];
     _mm512_store_si512(at, whole);
     alignas(64) uint32_t pairs[16] = {};
     for (uint32_t i = 0; i < lanes; ++i) std::memcpy(&pairs[i], data + at[i], 4);
-    const __m512i pair = _mm512_load_si512(pairs);
-    return {pair, _mm512_slli_epi32(pair, 16)};
+    return _mm512_load_si512(pairs);
 }
-
-// A short sample copied with room after it, so that the windows above can always be loaded.
-struct PaddedSample {
-    static constexpr uint32_t kMaxPoints = 512, kRoom = 64;
-    alignas(64) int16_t points[kMaxPoints + kRoom];
-
-    // Makes `data` and `count` refer to the copy when the sample is short.
-    void Use(const int16_t*& data, uint32_t& count) {
-        if (count > kMaxPoints) return;
-        std::memcpy(points, data, count * sizeof(int16_t));
-        std::memset(points + count, 0, kRoom * sizeof(int16_t));
-        data = points;
-        count += kRoom;
-    }
-};
 
 // Moves the low half of each 64-bit lane to the high half and back.
 XM_AVX512 inline __m512i SwapHalves(__m512i x) {
@@ -102,37 +75,42 @@ XM_AVX512 inline __m512i InterpolateSixteen(const int16_t* data, uint32_t points
         _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
     const __m512i whole = _mm512_permutex2var_epi32(p.low, oddWords, p.high);
     const __m512i fraction = _mm512_permutex2var_epi32(p.low, evenWords, p.high);
-    const Points in = LoadPoints(data, points, position_fp32_32, step_fp32_32, whole, lanes);
+    const __m512i pair = LoadPairs(data, points, position_fp32_32, step_fp32_32, whole, lanes);
+    const __m512i point16 = _mm512_slli_epi32(pair, 16);  // the point alone, in the high half
     const __m512i delta =
-        _mm512_sub_epi32(_mm512_srai_epi32(in.pair, 16), _mm512_srai_epi32(in.point16, 16));
+        _mm512_sub_epi32(_mm512_srai_epi32(pair, 16), _mm512_srai_epi32(point16, 16));
     const __m512i half = _mm512_srli_epi32(fraction, 1);
     // (delta x half) >> 25 in 64 bits; the low 32 bits of a logical shift are the same.
     const __m512i even = _mm512_srli_epi64(_mm512_mul_epi32(delta, half), 25);
     const __m512i odd =
         _mm512_srli_epi64(_mm512_mul_epi32(SwapHalves(delta), SwapHalves(half)), 25);
     const __m512i share = _mm512_mask_blend_epi32(0xAAAA, even, SwapHalves(odd));
-    return _mm512_add_epi32(_mm512_srai_epi32(in.point16, 10), share);  // 64 x s0 + share
+    return _mm512_add_epi32(_mm512_srai_epi32(point16, 10), share);  // 64 x s0 + share
 }
 
-// floor((p + (p < 0 ? 64 : 0)) / 128) of the 64-bit products of the even 32-bit lanes of v and
-// volume, which is ((p >> 6) + (p < 0)) >> 1, in the low half of each 64-bit lane.
-XM_AVX512 inline __m512i SideEven(__m512i v, __m512i volume) {
-    const __m512i p = _mm512_mul_epi32(v, volume);
-    const __mmask8 negative = _mm512_cmplt_epi64_mask(p, _mm512_setzero_si512());
-    return _mm512_srli_epi64(_mm512_mask_add_epi64(p, negative, p, _mm512_set1_epi64(64)), 7);
+// floor((p + bias) / 128) of the 64-bit products p of the even 32-bit lanes of v and volume, in
+// the low half of each 64-bit lane. With a bias of 64 for negative products this is
+// ((p >> 6) + (p < 0)) >> 1.
+XM_AVX512 inline __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
+    return _mm512_srli_epi64(_mm512_add_epi64(_mm512_mul_epi32(v, volume), bias), 7);
 }
 
 // Adds the first `lanes` of 16 frames of left and right contributions to the interleaved
-// accumulator.
+// accumulator. Volumes are 0 or more, so a product is negative exactly when its point is (a zero
+// product is not moved by the bias).
 XM_AVX512 inline void AddSixteen(int32_t* accumulator, __m512i v, __m512i left, __m512i right,
                                  uint32_t lanes = 16) {
     const __m512i vOdd = SwapHalves(v);
+    const __m512i bias = _mm512_and_si512(_mm512_srai_epi32(v, 31), _mm512_set1_epi32(64));
+    const __m512i biasEven = _mm512_and_si512(bias, _mm512_set1_epi64(0xFFFFFFFF));
+    const __m512i biasOdd = _mm512_srli_epi64(bias, 32);
     const __m512i pairUp =
         _mm512_setr_epi32(0, 16, 2, 18, 4, 20, 6, 22, 8, 24, 10, 26, 12, 28, 14, 30);
     // Left/right pairs of frames 0, 2, .. 14 and of frames 1, 3, .. 15.
-    const __m512i even = _mm512_permutex2var_epi32(SideEven(v, left), pairUp, SideEven(v, right));
-    const __m512i odd = _mm512_permutex2var_epi32(SideEven(vOdd, SwapHalves(left)), pairUp,
-                                                  SideEven(vOdd, SwapHalves(right)));
+    const __m512i even = _mm512_permutex2var_epi32(SideEven(v, left, biasEven), pairUp,
+                                                   SideEven(v, right, biasEven));
+    const __m512i odd = _mm512_permutex2var_epi32(SideEven(vOdd, SwapHalves(left), biasOdd), pairUp,
+                                                  SideEven(vOdd, SwapHalves(right), biasOdd));
     const __m512i firstHalf = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
     const __m512i secondHalf = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
     int32_t* out = accumulator;
@@ -163,8 +141,6 @@ XM_AVX512 int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t pos
                                int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
                                int32_t* accumulator, uint32_t frames) {
     const uint32_t groups = frames / 16;
-    PaddedSample padded;
-    padded.Use(data, points);
     Positions p = StartPositions(position_fp32_32, step_fp32_32);
     const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
     const __m512i left = _mm512_set1_epi32(leftVolume), right = _mm512_set1_epi32(rightVolume);
@@ -189,8 +165,6 @@ XM_AVX512 int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t po
                                 int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
                                 uint32_t frames) {
     const uint32_t groups = frames / 16;
-    PaddedSample padded;
-    padded.Use(data, points);
     Positions p = StartPositions(position_fp32_32, step_fp32_32);
     const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
     const __m512i frame = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);

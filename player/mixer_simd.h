@@ -21,7 +21,8 @@ bool Avx2Available();
 bool Avx512Available();
 
 // As MixSteady and MixRamping, 8 (256) or 16 (512) frames at a time: return the position after
-// `frames` frames. `points` is the number of points readable at `data` (the sample's length + 3).
+// `frames` frames. `points` is the number of points readable at `data` (at least the sample's
+// length + 3); the loops are quicker when 64 more can be read after the last point used.
 int64_t MixSteady256(const int16_t* data, uint32_t points, int64_t position_fp32_32,
                      int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
                      int32_t* accumulator, uint32_t frames);
@@ -36,6 +37,17 @@ int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp3
                       int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
                       int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
                       uint32_t frames);
+
+// A short sample copied with room after it, so that the vector loops can read whole windows.
+struct PaddedSample {
+    static constexpr uint32_t kMaxPoints = 512, kRoom = 64;
+    const int16_t* data = nullptr;
+    uint32_t points = 0;
+    alignas(64) int16_t copy[kMaxPoints + kRoom];
+
+    // Refers to `data` itself, or to a padded copy when the sample is short.
+    void Prepare(const int16_t* sampleData, uint32_t samplePoints);
+};
 
 // ConvertBlock, 8 frames at a time (`frames` a multiple of 8).
 uint32_t ConvertBlock256(const int32_t* accumulator, int16_t* output, uint32_t frames,
