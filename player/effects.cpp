@@ -10,10 +10,6 @@ namespace {
 
 constexpr uint8_t kNotStarting = static_cast<uint8_t>(~(kUpdateStart | kUpdateFrequency));
 
-void Remember(uint8_t& memory, uint8_t value) {
-    if (value != 0) memory = value;
-}
-
 // 9xx: a start offset beyond the loop end rewinds the playing voice instead of starting a note.
 void SampleOffset(ChannelTick& t) {
     Channel& channel = t.channel;

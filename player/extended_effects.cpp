@@ -6,10 +6,6 @@ namespace xm {
 
 namespace {
 
-void Remember(uint8_t& memory, uint8_t value) {
-    if (value != 0) memory = value;
-}
-
 // EDy on the row's first tick: the note, volume and panning of this row wait for tick y.
 void HoldDelayedNote(ChannelTick& t) {
     t.channel.period = t.periodBeforeRow;

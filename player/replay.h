@@ -28,6 +28,11 @@ struct ChannelTick {
     int32_t periodBeforeRow = 0, volumeBeforeRow = 0, panningBeforeRow = 0;
 };
 
+// An effect memory: a non-zero parameter is stored, zero keeps what was stored before.
+inline void Remember(uint8_t& memory, uint8_t value) {
+    if (value != 0) memory = value;
+}
+
 // --- Rows and ticks (engine.cpp) ---
 
 // The first tick of the current row, for every channel in order.
@@ -77,22 +82,30 @@ int32_t AutoVibratoWave(int type, int position);
 
 // --- Volume column (volume_column.cpp) ---
 
+// The cell's volume column on the row's first tick (and when a delayed note starts), and on
+// every later tick. Volumes and panning are changed without limits.
 void ApplyVolumeColumnRow(ChannelTick& t);
 void ApplyVolumeColumnTick(ChannelTick& t);
 
 // --- Effects (effects.cpp, extended_effects.cpp, song_flow.cpp, oscillators.cpp) ---
 
+// The cell's effect on the row's first tick, and on every later tick (t.module.tick: 1 and up).
+// Unassigned effect numbers do nothing.
 void RunRowEffect(ChannelTick& t);
 void RunTickEffect(ChannelTick& t);
+// The same for the extended effects Exy, selected by x.
 void RunExtendedRowEffect(ChannelTick& t);
 void RunExtendedTickEffect(ChannelTick& t);
 
+// Bxx, Dxy and E6y: they set the pending order and row; the row start takes them.
 void PositionJump(ChannelTick& t);
 void PatternBreak(ChannelTick& t);
 void PatternLoop(ChannelTick& t);
 
 // Vibrato and tremolo wave value at position 0..63 for waveform 0..3: -127..127.
 int32_t OscillatorWave(int waveform, int position);
+// One step of each oscillator or slide: they set this tick's deltas or change the channel, set
+// the matching update flag, and run on the channel's memories.
 void Vibrato(Channel& channel);
 void Tremolo(Channel& channel);
 void Arpeggio(ChannelTick& t);

@@ -16,18 +16,28 @@ struct RoundCase {
 
 TEST(Rounding, TiesGoToEvenAndOthersToNearest) {
     const RoundCase cases[] = {
-        {2.5, 2},         {3.5, 4},       {-0.5, 0},     {-1.5, -2},    {0.49999999, 0},
-        {47.5, 48},       {48.5, 48},     {46.5, 46},    {211.99947, 212}, {-2.5000001, -3},
-        {2147483647.0, 2147483647},       {-2147483648.0, -2147483647 - 1},
-        {2147483646.5, 2147483646},       {-2147483648.5, -2147483647 - 1},
+        {2.5, 2},
+        {3.5, 4},
+        {-0.5, 0},
+        {-1.5, -2},
+        {0.49999999, 0},
+        {47.5, 48},
+        {48.5, 48},
+        {46.5, 46},
+        {211.99947, 212},
+        {-2.5000001, -3},
+        {2147483647.0, 2147483647},
+        {-2147483648.0, -2147483647 - 1},
+        {2147483646.5, 2147483646},
+        {-2147483648.5, -2147483647 - 1},
     };
     for (const auto& c : cases) EXPECT_EQ(fw::RoundToInt32(c.in), c.out) << c.in;
 }
 
 TEST(Rounding, OutsideTheRangeIsAnOverflowError) {
-    for (double v : {2147483647.5, 2147483648.0, -2147483649.0, 1e300, -1e300,
-                     std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::quiet_NaN()}) {
+    for (double v :
+         {2147483647.5, 2147483648.0, -2147483649.0, 1e300, -1e300,
+          std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
         try {
             fw::RoundToInt32(v);
             ADD_FAILURE() << "no error for " << v;

@@ -1,0 +1,201 @@
+// Instrument envelopes, key-off and fadeout, and the instrument's auto-vibrato.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "player/replay.h"
+#include "tests/native/support/song_builder.h"
+
+namespace xm::test {
+namespace {
+
+constexpr uint8_t kC4 = 49;
+constexpr uint8_t kKeyOff = 97;
+
+void SetVolumeEnvelope(Instrument& ins, std::initializer_list<std::pair<int, int>> points,
+                       uint8_t type, int sustain = 0, int loopStart = 0, int loopEnd = 0) {
+    int i = 0;
+    for (const auto& [tick, value] : points) {
+        ins.volumeEnvelope[i++] = {static_cast<uint16_t>(tick), static_cast<uint16_t>(value)};
+    }
+    ins.volumePointCount = static_cast<uint8_t>(points.size());
+    ins.volumeType = type;
+    ins.volumeSustain = static_cast<uint8_t>(sustain);
+    ins.volumeLoopStart = static_cast<uint8_t>(loopStart);
+    ins.volumeLoopEnd = static_cast<uint8_t>(loopEnd);
+}
+
+// A one-channel song whose first row plays C-4 with instrument 1; `rows` rows at speed 1, so
+// that every tick is a row start and cells can be placed per tick.
+struct EnvelopeSong {
+    SongBuilder song;
+    explicit EnvelopeSong(int rows = 64) {
+        song.AddPattern(rows);
+        song.AddSample(1, 100000);
+        song.SetSpeed(1);
+        song.At(0, 0, 0) = Cell{kC4, 1, 0, 0, 0};
+    }
+    std::vector<int32_t> Outputs(int ticks) {
+        std::vector<int32_t> out;
+        for (int i = 0; i < ticks; ++i) {
+            RunOneTick(song.module());
+            out.push_back(song.channel(0).volumeEnvelopeOutput);
+        }
+        return out;
+    }
+};
+
+TEST(Envelope, HoldsAtTheSustainPointUntilKeyOffThenMovesOnWhileFading) {
+    EnvelopeSong s;
+    Instrument& ins = s.song.instrument(0);
+    SetVolumeEnvelope(ins, {{0, 64}, {4, 32}, {8, 0}}, kEnvelopeOn | kEnvelopeSustain, 1);
+    ins.fadeout = 4096;
+    s.song.At(0, 7, 0).note = kKeyOff;
+    const std::vector<int32_t> expected = {64, 56, 48, 40, 32, 32, 32,  // held
+                                           32, 24, 16, 8,  0,  0,  0};  // released
+    EXPECT_EQ(s.Outputs(14), expected);
+    EXPECT_EQ(s.song.channel(0).volumeEnvelopeFinished, 1);
+    // The fadeout counts from the key-off row on: 7 ticks so far.
+    EXPECT_EQ(s.song.channel(0).fadeVolume, 65536 - 7 * 4096);
+    for (int i = 0; i < 20; ++i) RunOneTick(s.song.module());
+    EXPECT_EQ(s.song.channel(0).fadeVolume, 0) << "not below 0";
+}
+
+TEST(Envelope, LoopEndOnTheSustainPointLoopsWithoutHolding) {
+    EnvelopeSong s;
+    SetVolumeEnvelope(s.song.instrument(0), {{0, 0}, {2, 20}, {4, 40}, {6, 60}},
+                      kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop, /*sustain=*/3,
+                      /*loopStart=*/1, /*loopEnd=*/3);
+    const std::vector<int32_t> expected = {0, 10, 20, 30, 40, 50, 20, 30, 40, 50, 20, 30};
+    EXPECT_EQ(s.Outputs(12), expected);
+}
+
+TEST(Envelope, KeyOffWithoutVolumeEnvelopeSilencesAtOnce) {
+    SongBuilder song;
+    song.AddPattern(8);
+    song.AddSample(1, 100000);
+    song.instrument(0).fadeout = 0;
+    song.At(0, 0, 0) = Cell{kC4, 1, 0, 0, 0};
+    song.At(0, 1, 0) = Cell{0, 0, 0, 0x14, 0x33};  // K with a parameter, which is ignored
+    Module& m = song.module();
+    for (int i = 0; i < 6; ++i) RunOneTick(m);
+    EXPECT_EQ(song.channel(0).voice->finalVolume, 127);
+    RunOneTick(m);
+    EXPECT_EQ(song.channel(0).keyOff, 1);
+    EXPECT_EQ(song.channel(0).voice->finalVolume, 0);
+    // An instrument number restarts the instrument and lifts the key-off.
+    song.At(0, 2, 0) = Cell{0, 1, 0, 0, 0};
+    for (int i = 0; i < 6; ++i) RunOneTick(m);
+    EXPECT_EQ(song.channel(0).keyOff, 0);
+    EXPECT_EQ(song.channel(0).voice->finalVolume, 127);
+}
+
+TEST(Envelope, KeyOffWithEnvelopeButNoSustainOnlyFades) {
+    EnvelopeSong s;
+    SetVolumeEnvelope(s.song.instrument(0), {{0, 64}, {100, 64}}, kEnvelopeOn);
+    s.song.instrument(0).fadeout = 32768;
+    s.song.At(0, 2, 0).note = kKeyOff;
+    const std::vector<int32_t> outputs = s.Outputs(5);
+    EXPECT_EQ(outputs, (std::vector<int32_t>{64, 64, 64, 64, 64}));
+    EXPECT_EQ(s.song.channel(0).fadeVolume, 0);
+    EXPECT_EQ(s.song.channel(0).voice->finalVolume, 0);
+}
+
+TEST(Envelope, BrokenEnvelopesStayWithinPointsAndRange) {
+    // Point count and loop indices beyond the 12 points, values above 64, ticks that fall.
+    for (int variant = 0; variant < 3; ++variant) {
+        EnvelopeSong s(4);
+        Instrument& ins = s.song.instrument(0);
+        for (int i = 0; i < kEnvelopePoints; ++i) {
+            ins.volumeEnvelope[i] = {static_cast<uint16_t>(variant == 2 ? 50 - 4 * i : 3 * i),
+                                     static_cast<uint16_t>(i % 2 ? 65535 : 0)};
+        }
+        ins.volumePointCount = 200;
+        ins.volumeType = kEnvelopeOn | kEnvelopeLoop | kEnvelopeSustain;
+        ins.volumeSustain = 250;
+        ins.volumeLoopStart = variant == 0 ? 240 : 11;
+        ins.volumeLoopEnd = variant == 1 ? 11 : 5;
+        ins.panningEnvelope[0] = {0, 60000};
+        ins.panningPointCount = 40;
+        ins.panningType = kEnvelopeOn | kEnvelopeLoop;
+        ins.panningLoopStart = 255;
+        ins.panningLoopEnd = 0;
+        for (int32_t out : s.Outputs(3000)) {
+            ASSERT_GE(out, 0);
+            ASSERT_LE(out, 64);
+        }
+        EXPECT_LE(s.song.channel(0).panningEnvelopeOutput, 64);
+        EXPECT_LE(s.song.channel(0).voice->finalVolume, 127);
+        EXPECT_LE(s.song.channel(0).voice->finalPanning, 255);
+    }
+}
+
+TEST(Envelope, SetEnvelopePositionMovesIntoTheEnvelope) {
+    EnvelopeSong s;
+    SetVolumeEnvelope(s.song.instrument(0), {{0, 0}, {10, 64}, {20, 0}}, kEnvelopeOn);
+    s.song.At(0, 0, 0).effect = 0x15;  // L05
+    s.song.At(0, 0, 0).param = 5;
+    s.song.At(0, 2, 0) = Cell{0, 0, 0, 0x15, 25};  // L25: past the last point
+    RunOneTick(s.song.module());
+    const Channel& c = s.song.channel(0);
+    EXPECT_EQ(c.volumeEnvelopeOutput, 31);  // 5 ticks of 6.4
+    EXPECT_EQ(c.volumeEnvelopeTick, 5);
+    EXPECT_EQ(c.volumeEnvelopeNext, 1);
+    EXPECT_EQ(c.volumeEnvelopeFinished, 0);
+    RunOneTick(s.song.module());
+    EXPECT_EQ(c.volumeEnvelopeOutput, 38);
+    RunOneTick(s.song.module());
+    EXPECT_EQ(c.volumeEnvelopeFinished, 1);
+    EXPECT_EQ(c.volumeEnvelopeOutput, 0);
+}
+
+TEST(AutoVibrato, WaveShapes) {
+    EXPECT_EQ(AutoVibratoWave(0, 64), 64);
+    EXPECT_EQ(AutoVibratoWave(0, 0), 0);
+    EXPECT_EQ(AutoVibratoWave(0, 32), 45);
+    EXPECT_EQ(AutoVibratoWave(0, 96), 45);
+    EXPECT_EQ(AutoVibratoWave(0, 192), -64);
+    EXPECT_EQ(AutoVibratoWave(0, 160), -45);
+    EXPECT_EQ(AutoVibratoWave(1, 127), 64);
+    EXPECT_EQ(AutoVibratoWave(1, 128), -64);
+    EXPECT_EQ(AutoVibratoWave(2, 0), 0);
+    EXPECT_EQ(AutoVibratoWave(2, 127), -64);
+    EXPECT_EQ(AutoVibratoWave(2, 128), 64);
+    EXPECT_EQ(AutoVibratoWave(2, 255), 0);
+    EXPECT_EQ(AutoVibratoWave(3, 1), 0);
+    EXPECT_EQ(AutoVibratoWave(3, 127), 63);
+    EXPECT_EQ(AutoVibratoWave(3, 128), 64);
+    EXPECT_EQ(AutoVibratoWave(3, 129), -64);
+    EXPECT_EQ(AutoVibratoWave(7, 255), -1);
+}
+
+TEST(AutoVibrato, AddsToThePeriodDeltaAndSweepsIn) {
+    EnvelopeSong s;
+    Instrument& ins = s.song.instrument(0);
+    ins.vibratoType = 0;
+    ins.vibratoDepth = 8;
+    ins.vibratoRate = 64;  // a quarter cycle per tick
+    std::vector<int32_t> deltas;
+    for (int i = 0; i < 5; ++i) {
+        RunOneTick(s.song.module());
+        deltas.push_back(s.song.channel(0).periodDelta);
+    }
+    EXPECT_EQ(deltas, (std::vector<int32_t>{0, 8, 0, -8, 0}));
+
+    EnvelopeSong swept;
+    swept.song.instrument(0).vibratoType = 1;  // square: 64 for the first half cycle
+    swept.song.instrument(0).vibratoDepth = 8;
+    swept.song.instrument(0).vibratoSweep = 4;
+    swept.song.instrument(0).vibratoRate = 1;
+    deltas.clear();
+    for (int i = 0; i < 6; ++i) {
+        RunOneTick(swept.song.module());
+        deltas.push_back(swept.song.channel(0).periodDelta);
+    }
+    EXPECT_EQ(deltas, (std::vector<int32_t>{0, 2, 4, 6, 8, 8}));
+}
+
+}  // namespace
+}  // namespace xm::test
