@@ -36,12 +36,11 @@ int16_t ConvertSample(int32_t sum, uint32_t masterVolume) {
     return Convert(sum, masterVolume);
 }
 
-// Where the processor has wider vectors, a copy of this loop for them is chosen at load time.
-#ifdef XM_MIXER_VECTORS
-__attribute__((target_clones("avx2", "default")))
-#endif
-uint32_t
-ConvertBlock(const int32_t* accumulator, int16_t* output, uint32_t frames, uint32_t masterVolume) {
+uint32_t ConvertBlock(const int32_t* accumulator, int16_t* output, uint32_t frames,
+                      uint32_t masterVolume) {
+    if (MixerFastPaths() && frames % 8 == 0 && mixer::Avx2Available()) {
+        return mixer::ConvertBlock256(accumulator, output, frames, masterVolume);
+    }
     for (uint32_t i = 0; i < 2 * frames; ++i) {
         output[i] = Convert(accumulator[i], masterVolume);
     }
