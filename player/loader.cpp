@@ -44,7 +44,7 @@ SongHeader ParseSongHeader(const FieldBlock<kSongHeaderBytes>& block) {
     return header;
 }
 
-// The printable bytes of the module name, in order; everything else is dropped.
+// The bytes 0x20..0x7F of the module name, in order; control and high bytes are dropped.
 void SetTitle(const FieldBlock<kSongHeaderBytes>& block, char (&title)[kTitleBytes]) {
     std::memset(title, 0, sizeof title);
     int length = 0;

@@ -122,12 +122,13 @@ void Reader::ReadFile(uint8_t* destination, int32_t count) {
     }
     uint8_t* cache = cache_ != nullptr ? cache_ : ownCache_;
     uint64_t position = position_;
-    uint64_t wanted = static_cast<uint32_t>(count);
+    size_t wanted = static_cast<uint32_t>(count);
     while (wanted > 0) {
         if (cacheBase_ >= 0 && position >= static_cast<uint64_t>(cacheBase_) &&
             position < static_cast<uint64_t>(cacheBase_) + kCacheBytes) {
-            const uint64_t inBlock = position - static_cast<uint64_t>(cacheBase_);
-            const uint64_t n = std::min<uint64_t>(wanted, kCacheBytes - inBlock);
+            const size_t inBlock =
+                static_cast<size_t>(position - static_cast<uint64_t>(cacheBase_));
+            const size_t n = std::min<size_t>(wanted, kCacheBytes - inBlock);
             std::memcpy(destination, cache + inBlock, n);
             destination += n;
             position += n;
@@ -136,7 +137,7 @@ void Reader::ReadFile(uint8_t* destination, int32_t count) {
         }
         const uint64_t alignedEnd = (position + wanted) / kCacheBytes * kCacheBytes;
         if (alignedEnd > position) {
-            const uint64_t n = alignedEnd - position;
+            const size_t n = static_cast<size_t>(alignedEnd - position);
             ReadFileAt(file_, position, destination, n);
             destination += n;
             position += n;

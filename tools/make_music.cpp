@@ -287,11 +287,11 @@ void DrumBar(Pattern& p, int bar, Beat beat) {
         case Beat::Full:
         case Beat::Fill:
         case Beat::Roll:
-            kick(0), hat(2, 32), snare(4, 52), hat(6, 26), kick(8);
+            kick(0), hat(2, 32), snare(4, 58), hat(6, 26), kick(8);
             if (beat == Beat::Full) {
-                kick(10), snare(12, 52), hat(14, 32);
+                kick(10), snare(12, 58), hat(14, 32);
             } else if (beat == Beat::Fill) {
-                snare(10, 36), snare(12, 52), snare(14, 44), snare(15, 58);
+                snare(10, 40), snare(12, 58), snare(14, 48), snare(15, 62);
             } else {
                 for (int r = 9; r < 16; ++r) snare(r, 24 + 5 * (r - 8));
             }
@@ -547,8 +547,8 @@ int main(int argc, char** argv) {
     }
     const std::vector<Pattern> patterns = Compose();
     const SampleDef samples[] = {
-        {PulseLead(), true, 40, 0x70},       {TriangleBass(), true, 60, 0x80},
-        {FadeTail(Kick()), false, 64, 0x80}, {FadeTail(Snare()), false, 50, 0x88},
+        {PulseLead(), true, 40, 0x70},       {TriangleBass(), true, 50, 0x90},
+        {FadeTail(Kick()), false, 64, 0x80}, {FadeTail(Snare()), false, 56, 0x88},
         {FadeTail(Hat()), false, 40, 0x98},
     };
     const char* const names[] = {"pulse", "triangle", "kick", "snare", "hat"};

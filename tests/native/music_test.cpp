@@ -1,94 +1,71 @@
-// The program's own module, as the generator made it.
+// The program's own module, as tools/make_music made it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
-#include <vector>
 
 #include "tests/native/support/xm_builder.h"
 
 namespace {
 
-std::vector<uint8_t> ReadMusic() {
-    std::string path = __FILE__;
-    path = path.substr(0, path.rfind("tests/native/")) + "res/music.xm";
-    std::vector<uint8_t> bytes;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-            bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
 class Music : public ::testing::Test {
   protected:
     void SetUp() override {
-        loaded = xmtest::LoadXm(ReadMusic());
-        ASSERT_GT(loaded->bytes.size(), 10000u);
+        const std::string file = __FILE__;
+        std::ifstream in(file.substr(0, file.rfind("tests/native/")) + "res/music.xm",
+                         std::ios::binary);
+        loaded = xmtest::LoadXm(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
         ASSERT_TRUE(loaded->ok);
+    }
+    uint32_t U32At(size_t at) const {
+        const std::vector<uint8_t>& b = loaded->bytes;
+        return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
     }
     std::unique_ptr<xmtest::LoadedXm> loaded;
 };
 
-TEST_F(Music, LoadsExactlyToItsLastByte) {
+TEST_F(Music, LoadsToItsLastByteWithTheShapeThePlayerIsBuiltFor) {
     EXPECT_EQ(loaded->reader.Position(), loaded->bytes.size());
     EXPECT_STREQ(loaded->title, "Veldraskon Skies");
-}
-
-TEST_F(Music, HasTheShapeThePlayerIsBuiltFor) {
     const xm::Module& m = loaded->module;
     EXPECT_EQ(m.channelCount, 4);
     EXPECT_EQ(m.songLength, 17);
     EXPECT_EQ(m.restartPosition, 0);
-    EXPECT_EQ(m.patternSlotCount, 13);  // 13 stored patterns, highest order entry 12
-    int highest = 0;
-    for (int i = 0; i < m.songLength; ++i) highest = std::max<int>(highest, m.orders[i]);
-    EXPECT_EQ(highest, 12);
+    EXPECT_EQ(*std::max_element(m.orders, m.orders + m.songLength), 12);
+    ASSERT_EQ(m.patternSlotCount, 13);  // all 13 stored, none added
     for (int p = 0; p < 13; ++p) {
         EXPECT_EQ(m.patterns[p].rows, 64) << p;
         EXPECT_NE(m.patterns[p].cells, nullptr) << p;
     }
     EXPECT_EQ(m.flags, xm::kLinearFrequencyTable);
     EXPECT_EQ(m.defaultTempo, 4);
-    EXPECT_EQ(m.defaultBpm, 125);
-    EXPECT_EQ(m.framesPerTick, 960u);
+    EXPECT_EQ(m.framesPerTick, 960u);  // 125 BPM
     ASSERT_EQ(m.instrumentCount, 5);
+    size_t at = 336;  // instrument headers follow the last pattern
+    for (int p = 0; p < 13; ++p) at += 9 + m.patterns[p].packedSize;
     for (int i = 0; i < 5; ++i) {
-        const xm::Instrument& in = m.instruments[i];
-        ASSERT_NE(in.samples[0], nullptr) << i;
-        EXPECT_EQ(in.samples[1], nullptr) << i;
-        EXPECT_EQ(in.samples[0]->is16Bit, 0) << i;
-        EXPECT_EQ(in.samples[0]->loopType, i < 2 ? 1 : 0) << i;
-        EXPECT_EQ(in.volumeType, 0) << i;
+        const xm::Sample* s = m.instruments[i].samples[0];
+        ASSERT_NE(s, nullptr) << i;
+        EXPECT_EQ(m.instruments[i].samples[1], nullptr) << i;
+        EXPECT_EQ(s->is16Bit, 0) << i;
+        EXPECT_EQ(s->loopType, i < 2 ? 1 : 0) << i;
+        EXPECT_EQ(U32At(at), 263u) << i;
+        at += 263 + 40 + s->length;
     }
+    EXPECT_EQ(at, loaded->bytes.size());
 }
 
-TEST_F(Music, InstrumentHeadersAre263Bytes) {
-    // The first instrument follows the last pattern; its header size field comes first.
-    const std::vector<uint8_t>& b = loaded->bytes;
-    size_t at = 336;
-    for (int p = 0; p < 13; ++p) at += 9 + (b[at + 7] | b[at + 8] << 8);
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_LT(at + 263 + 40, b.size());
-        EXPECT_EQ(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24, 263) << i;
-        const size_t sample = at + 263;
-        at = sample + 40 + (b[sample] | b[sample + 1] << 8 | b[sample + 2] << 16);
-    }
-    EXPECT_EQ(at, b.size());
-}
-
-// The engine's playback of this module is proven on these effects only.
-TEST_F(Music, UsesOnlyItsSmallSetOfEffectsAndSetsVolumesOnly) {
+// The effects the replay engine has to get right for this module, and no others.
+TEST_F(Music, UsesOnlyItsSmallSetOfEffectsAndTheVolumeColumnOnlyToSetVolumes) {
     const xm::Module& m = loaded->module;
     int jumps = 0;
     for (int p = 0; p < 13; ++p) {
         for (int i = 0; i < 64 * 4; ++i) {
             const xm::Cell& c = m.patterns[p].cells[i];
-            EXPECT_TRUE(c.volume == 0 || (c.volume >= 0x10 && c.volume <= 0x50)) << p << ":" << i;
-            EXPECT_LE(c.note, 96);
+            const std::string at = std::to_string(p) + ":" + std::to_string(i / 4);
+            EXPECT_TRUE(c.volume == 0 || (c.volume >= 0x10 && c.volume <= 0x50)) << at;
+            EXPECT_LE(c.note, 96) << at;
             switch (c.effect) {
                 case 0x0:
                 case 0x3:
@@ -96,19 +73,19 @@ TEST_F(Music, UsesOnlyItsSmallSetOfEffectsAndSetsVolumesOnly) {
                 case 0x6:
                     break;
                 case 0xA:
-                    EXPECT_EQ(c.param & 0xF0, 0) << "slides down only";
+                    EXPECT_EQ(c.param & 0xF0, 0) << at;
+                    break;  // downward only
+                case 0xF:
+                    EXPECT_EQ(c.param, 4) << at;
                     break;
                 case 0xB:
-                    EXPECT_EQ(c.param, 6);
-                    EXPECT_EQ(p, m.orders[m.songLength - 1]);
-                    EXPECT_EQ(i / 4, 63);
+                    EXPECT_EQ(c.param, 6) << at;
+                    EXPECT_EQ(p, m.orders[m.songLength - 1]) << at;
+                    EXPECT_EQ(i / 4, 63) << at;
                     ++jumps;
                     break;
-                case 0xF:
-                    EXPECT_EQ(c.param, 4);
-                    break;
                 default:
-                    ADD_FAILURE() << "effect " << int(c.effect) << " in pattern " << p;
+                    ADD_FAILURE() << at << " effect " << int{c.effect};
             }
         }
     }

@@ -1,6 +1,10 @@
 #include "tests/native/support/xm_builder.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 namespace xmtest {
 
@@ -204,6 +208,23 @@ std::unique_ptr<LoadedXm> LoadXm(std::vector<uint8_t> bytes, size_t arenaCapByte
     loaded->bytes = std::move(bytes);
     loaded->reader.SelectMemory(loaded->bytes.data(), static_cast<uint32_t>(loaded->bytes.size()));
     loaded->ok = xm::LoadModule(loaded->reader, loaded->arena, loaded->module, loaded->title);
+    return loaded;
+}
+
+std::unique_ptr<LoadedXm> LoadXmFromFile(std::vector<uint8_t> bytes) {
+    auto loaded = std::make_unique<LoadedXm>(xm::SongArena::kDefaultCapBytes);
+    loaded->bytes = std::move(bytes);
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("xm_builder_" + std::to_string(::getpid()) + ".xm"))
+                                 .string();
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(loaded->bytes.data(), 1, loaded->bytes.size(), f);
+        std::fclose(f);
+    }
+    loaded->reader.SelectFile(path.c_str());
+    loaded->ok = xm::LoadModule(loaded->reader, loaded->arena, loaded->module, loaded->title);
+    loaded->reader.Close();
+    std::remove(path.c_str());
     return loaded;
 }
 

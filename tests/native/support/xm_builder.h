@@ -124,4 +124,7 @@ struct LoadedXm {
 std::unique_ptr<LoadedXm> LoadXm(std::vector<uint8_t> bytes,
                                  size_t arenaCapBytes = xm::SongArena::kDefaultCapBytes);
 
+// The same through a file reader: `bytes` go to a temporary file, removed after loading.
+std::unique_ptr<LoadedXm> LoadXmFromFile(std::vector<uint8_t> bytes);
+
 }  // namespace xmtest
