@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <thread>
 
 #include "app/form1.h"
@@ -16,6 +17,7 @@
 #include "framework/win/pump.h"
 #include "framework/win/twips.h"
 #include "framework/win/unhandled_error.h"
+#include "tests/windows/support/files.h"
 #include "tests/windows/support/recording_dialogs.h"
 #include "tests/windows/support/window_probe.h"
 
@@ -254,7 +256,7 @@ TEST_F(MainWindow, StageKeepsItsDrawingInABackingImageThatStartsBlack) {
     EXPECT_EQ(GetPixel(dc, 300, 90), RGB(0, 128, 255));
 }
 
-TEST_F(MainWindow, TabMovesTheFocusInTabIndexOrder) {
+TEST_F(MainWindow, TabMovesTheFocusInTabIndexOrderAndReturnPressesApply) {
     SetForegroundWindow(form.Hwnd());
     fw::DoEvents();
     const HWND order[] = {form.Picture1.Hwnd(), form.Picture2.Hwnd(), form.Lang_Combo.Hwnd(),
@@ -266,6 +268,12 @@ TEST_F(MainWindow, TabMovesTheFocusInTabIndexOrder) {
         fw::DoEvents();
         EXPECT_EQ(GetFocus(), order[i]) << "after " << i << " tab presses";
     }
+    testing_support::TempFolder noGame;
+    form.Path_Text.SetText(noGame.Path());
+    SetFocus(form.Command1.Hwnd());
+    PostMessageW(form.Command1.Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    fw::DoEvents();
+    EXPECT_EQ(dialogs.log, (std::vector<std::wstring>{L"Error!!!: File not found!", L"browse"}));
 }
 
 // Run in a child process: an error escaping a click handler shows the error box, which a
