@@ -19,9 +19,10 @@ void Main() {
     // A failed start is not examined: the image routines then fail on their own.
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
 
-    static ShellDialogs dialogs;
-    static Form1 form(dialogs);
-    form.Form_Initialize();
+    // Both live until the process ends; nothing is ever torn down.
+    auto* dialogs = new ShellDialogs;
+    auto* form = new Form1(*dialogs);
+    form->Form_Initialize();
 }
 
 }  // namespace app

@@ -8,7 +8,8 @@
 #   scripts/run.sh                 build, run (sample game made when the prefix has none)
 #   scripts/run.sh --sample-game   put a fresh sample steam_api.ini in place first
 #   scripts/run.sh --no-sample     leave the prefix's game folder as it is (or absent)
-#   scripts/run.sh --seconds N     headless only: run N seconds before the screenshot (default 5)
+#   scripts/run.sh --seconds N     headless only: seconds from the window's appearance to the
+#                                  screenshot (default 5)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -20,7 +21,7 @@ while (($#)); do
     --sample-game) sample=yes ;;
     --no-sample) sample=no ;;
     --seconds) seconds=${2:?--seconds needs a number}; shift ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown option: $1 (try --help)" >&2; exit 2 ;;
   esac
   shift
@@ -51,12 +52,12 @@ if [ "$sample" = yes ] || { [ "$sample" = auto ] && [ ! -d "$game" ]; }; then
     > "$game/steam_api.ini"
   echo "sample game folder: C:\\Program Files\\Vledraskon\\steam_api.ini (Language=German)"
 fi
-[ -f "$game/steam_api.ini" ] && echo "settings file now: $(grep -a 'Language' "$game/steam_api.ini" | tr -d '\r')"
+[ -f "$game/steam_api.ini" ] && echo "settings file: $(grep -a 'Language' "$game/steam_api.ini" | tr -d '\r')"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "running $exe (close the window to end it)"
   "$wine" "$exe" || true
-  [ -f "$game/steam_api.ini" ] && echo "settings file now: $(grep -a 'Language' "$game/steam_api.ini" | tr -d '\r')"
+  [ -f "$game/steam_api.ini" ] && echo "settings file: $(grep -a 'Language' "$game/steam_api.ini" | tr -d '\r')"
   exit 0
 fi
 
@@ -67,6 +68,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   openbox >/dev/null 2>&1 & wm=$!
   for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
   "$1" "$2" >/dev/null 2>&1 & app=$!
+  for _ in $(seq 150); do xdotool search --onlyvisible --name "Language Selector" >/dev/null 2>&1 && break; sleep 0.2; done
   sleep "$3"
   import -window root "$4"
   kill "$app" 2>/dev/null || true

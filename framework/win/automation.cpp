@@ -19,9 +19,10 @@ std::string Narrow(const std::wstring& text) {
 }
 
 void JoinApartment() {
-    // The apartment lives as long as the thread; it is never left.
-    thread_local const HRESULT joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    (void)joined;
+    // Joining again is harmless (S_FALSE, or RPC_E_CHANGED_MODE for a thread already in the
+    // multi-threaded apartment, where the object works as well). The apartment lives as long as
+    // the thread: it is never left.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 }
 
 }  // namespace

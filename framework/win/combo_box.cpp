@@ -18,12 +18,6 @@ void ComboBox::Create(HWND parent, const PixelRect& rect, const std::vector<std:
     for (const auto& item : items) {
         SendMessageW(Hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     }
-    // The closed box's height follows its selection field: fit that field to the height asked.
-    RECT closed{};
-    GetWindowRect(Hwnd(), &closed);
-    const auto field = static_cast<int>(SendMessageW(Hwnd(), CB_GETITEMHEIGHT, WPARAM(-1), 0));
-    const int wanted = field + rect.height - static_cast<int>(closed.bottom - closed.top);
-    if (wanted > 0) SendMessageW(Hwnd(), CB_SETITEMHEIGHT, WPARAM(-1), wanted);
 }
 
 int ComboBox::Count() const {

@@ -15,7 +15,8 @@ class ComboBox : public Control {
   public:
     ComboBox() = default;
 
-    // Creates the box at `rect` (height: the closed box's height) with the items in order.
+    // Creates the box at `rect` with the items in order; the closed box's height is the
+    // system's for the font; the dropped-down list has room for eight rows of `rect`'s height.
     // Fails with an AppError. Window thread.
     void Create(HWND parent, const PixelRect& rect, const std::vector<std::wstring>& items,
                 HFONT font);

@@ -8,13 +8,28 @@ namespace fw {
 
 namespace {
 
-// Keys that the form handles itself before the focused control sees them.
+bool IsPushButton(HWND hwnd) {
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    const auto type = GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK;
+    return lstrcmpiW(cls, L"Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+// Keys that a form handles itself before the focused control sees them, as a dialog does: Tab
+// and Shift+Tab move the focus, Return presses the focused push button.
 bool PreTranslate(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB) return false;
+    if (msg.message != WM_KEYDOWN) return false;
     Form* form = Form::Of(msg.hwnd);
     if (!form) return false;
-    form->TabToNext(GetKeyState(VK_SHIFT) < 0);
-    return true;
+    if (msg.wParam == VK_TAB) {
+        form->TabToNext(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    if (msg.wParam == VK_RETURN && IsPushButton(msg.hwnd)) {
+        SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace

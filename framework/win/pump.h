@@ -4,7 +4,8 @@
 namespace fw {
 
 // Runs the handlers of all pending window events (including those they post), then returns.
-// Tab and Shift+Tab move the focus within a form. Window thread.
+// Within a form, Tab and Shift+Tab move the focus and Return presses the focused push button.
+// Window thread.
 void DoEvents();
 
 // Blocks until a new event arrives for the window thread. Window thread.

@@ -14,8 +14,19 @@ namespace {
 
 constexpr int kOutOfMemory = 7;
 
+// Decimal digits of a non-negative number (std::to_wstring would pull the whole printf family
+// into the program).
+std::wstring Decimal(int number) {
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
+        number /= 10;
+    } while (number > 0);
+    return digits;
+}
+
 std::wstring RunTimeError(int number, const std::wstring& text) {
-    return L"Run-time error '" + std::to_wstring(number) + L"':\n\n" + text;
+    return L"Run-time error '" + Decimal(number) + L"':\n\n" + text;
 }
 
 }  // namespace
