@@ -3,6 +3,7 @@
 #include "app/form1_stage.h"
 #include "framework/win/process.h"
 #include "framework/win/twips.h"
+#include "player/player.h"
 
 namespace app {
 
@@ -32,6 +33,8 @@ void Form1::Form_Load() {
 
 void Form1::Form_Activate() {
     Lit_ini();
+    SetVolume(40);
+    PlaySong(reinterpret_cast<const void*>(1), 0, 0);
 }
 
 void Form1::Form_Unload(int& cancel) {

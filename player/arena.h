@@ -7,7 +7,7 @@
 namespace xm {
 
 class SongArena {
-public:
+  public:
     // The most memory one song may take. A small file that declares huge patterns or samples
     // fails to load instead of exhausting the machine.
     static constexpr size_t kDefaultCapBytes = size_t{256} << 20;
@@ -26,7 +26,7 @@ public:
 
     size_t BytesInUse() const { return used_; }
 
-private:
+  private:
     struct Block;
     Block* blocks_ = nullptr;
     size_t used_ = 0;

@@ -1,6 +1,10 @@
 #include "player/block_conversion.h"
 
+#include "player/mixer_options.h"
+#include "player/mixer_simd.h"
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace xm {
 
@@ -11,36 +15,40 @@ constexpr uint32_t kAccumulatorDivisor = 16320;
 constexpr uint32_t kMaxMagnitude = 32767;
 constexpr uint32_t kLevelDivisor = 1024;
 
-uint32_t Magnitude(int32_t sum, uint32_t masterVolume) {
-    const uint32_t absolute =
-        sum < 0 ? 0u - static_cast<uint32_t>(sum) : static_cast<uint32_t>(sum);
-    uint32_t m = absolute / kAccumulatorDivisor;
-    if (absolute % kAccumulatorDivisor >= kAccumulatorDivisor / 2) ++m;
-    m = std::min(m, kMaxMagnitude);
+// Written without branches so that the block loop vectorises: adding half the divisor rounds up
+// exactly when the remainder is 8160 or more; `sign` is 0 or all ones.
+inline uint32_t Magnitude(uint32_t sum, uint32_t sign, uint32_t masterVolume) {
+    const uint32_t absolute = (sum ^ sign) - sign;
+    const uint32_t m =
+        std::min((absolute + kAccumulatorDivisor / 2) / kAccumulatorDivisor, kMaxMagnitude);
     return (m * masterVolume) >> 15;
 }
 
-int16_t WithSign(int32_t sum, uint32_t magnitude) {
-    const auto m = static_cast<int32_t>(magnitude);
-    return static_cast<int16_t>(sum < 0 ? -m : m);
+inline int16_t Convert(int32_t sum, uint32_t masterVolume) {
+    const uint32_t sign = static_cast<uint32_t>(sum >> 31);
+    const uint32_t m = Magnitude(static_cast<uint32_t>(sum), sign, masterVolume);
+    return static_cast<int16_t>((m ^ sign) - sign);
 }
 
 }  // namespace
 
 int16_t ConvertSample(int32_t sum, uint32_t masterVolume) {
-    return WithSign(sum, Magnitude(sum, masterVolume));
+    return Convert(sum, masterVolume);
 }
 
 uint32_t ConvertBlock(const int32_t* accumulator, int16_t* output, uint32_t frames,
                       uint32_t masterVolume) {
+    if (MixerFastPaths() && frames % 8 == 0 && mixer::Avx2Available()) {
+        return mixer::ConvertBlock256(accumulator, output, frames, masterVolume);
+    }
+    for (uint32_t i = 0; i < 2 * frames; ++i) {
+        output[i] = Convert(accumulator[i], masterVolume);
+    }
+    // The output never holds -32768, so its magnitudes are the converted ones.
     uint32_t leftSum = 0, rightSum = 0;
-    for (uint32_t i = 0; i < 2 * frames; i += 2) {
-        const uint32_t left = Magnitude(accumulator[i], masterVolume);
-        const uint32_t right = Magnitude(accumulator[i + 1], masterVolume);
-        output[i] = WithSign(accumulator[i], left);
-        output[i + 1] = WithSign(accumulator[i + 1], right);
-        leftSum += left;
-        rightSum += right;
+    for (uint32_t i = 0; i < frames; ++i) {
+        leftSum += static_cast<uint32_t>(std::abs(output[2 * i]));
+        rightSum += static_cast<uint32_t>(std::abs(output[2 * i + 1]));
     }
     return (leftSum / kLevelDivisor) << 16 | (rightSum / kLevelDivisor);
 }

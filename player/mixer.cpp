@@ -1,9 +1,11 @@
 #include "player/mixer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "player/mixer_frames.h"
 #include "player/mixer_options.h"
+#include "player/mixer_simd.h"
 
 namespace xm {
 
@@ -19,7 +21,6 @@ constexpr uint32_t kFloorStepFraction = 3579136;
 // Steps of 32 points per frame or more are held just below that, so that the step shifted right
 // by 5 keeps within 32 bits; such voices play above 1.5 MHz and are noise either way.
 constexpr uint64_t kMaxStep_fp32_32 = (uint64_t{32} << 32) - 1;
-constexpr uint64_t kMaxFrames = 0xFFFFFFFFu;
 
 int64_t LoopEnd(const Sample& s) {
     return int64_t{s.loopStart} + s.loopLength;
@@ -61,12 +62,32 @@ uint64_t EffectiveStep(Voice& voice) {
     return step;
 }
 
-// Frames until the boundary is reached or passed, computed on the values shifted right by 5 and
-// held to 32 bits (a tiny step on a long sample would need more; the span is far shorter).
-uint64_t FramesToBoundary(int64_t distance_fp32_32, uint64_t step_fp32_32) {
+// The step shifted right by 5 and its reciprocal, kept while a voice's step stays the same.
+struct ShiftedStep {
+    uint64_t step = 0;
+    double reciprocal = 0;
+
+    void Update(uint64_t step_fp32_32) {
+        if ((step_fp32_32 >> 5) == step) return;
+        step = step_fp32_32 >> 5;
+        reciprocal = 1.0 / static_cast<double>(static_cast<int64_t>(step));
+    }
+};
+
+// Frames until the boundary is reached or passed, computed on the values shifted right by 5, or
+// frames + 1 when the boundary lies beyond the span. The quotient is only taken when it is at most
+// `frames`, so it always fits 32 bits (a tiny step on a long sample would need far more).
+uint64_t FramesToBoundary(int64_t distance_fp32_32, const ShiftedStep& shifted, uint32_t frames) {
     const uint64_t distance = static_cast<uint64_t>(distance_fp32_32) >> 5;
-    const uint64_t step = step_fp32_32 >> 5;
-    return std::min((distance + step - 1) / step, kMaxFrames);
+    const uint64_t step = shifted.step;
+    if (distance > step * frames) return uint64_t{frames} + 1;
+    // The rounded up quotient, from a floating-point reciprocal (far quicker than an integer
+    // division) that is right to within one and then corrected; the values are below 2^53.
+    auto n = static_cast<uint64_t>(static_cast<int64_t>(
+        static_cast<double>(static_cast<int64_t>(distance)) * shifted.reciprocal));
+    while (n * step < distance) ++n;
+    while (n > 0 && (n - 1) * step >= distance) --n;
+    return n;
 }
 
 // Sets up a ramp when the last one ran out or the targets changed since it was set up.
@@ -134,45 +155,89 @@ void HandleBoundary(Voice& voice) {
     voice.position = static_cast<int32_t>(wrapped);
 }
 
-// Frames of a backward chunk whose points all lie at or after the sample's first point. The
-// rounded frame count may take a backward pass a hair past a loop starting at point 0.
-uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64_t step_fp32_32) {
+// At most `frames` frames of a backward chunk such that all read at or after the sample's first
+// point. The rounded frame count may take a backward pass a hair past a loop starting at 0.
+uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64_t step_fp32_32, uint64_t frames) {
     if (position_fp32_32 < 0) return 0;
+    if (position_fp32_32 >= static_cast<int64_t>((frames - 1) * step_fp32_32)) return frames;
     return static_cast<uint64_t>(position_fp32_32) / step_fp32_32 + 1;
 }
 
+// The vector loops are exact while every volume of the chunk stays within 0..32767 (a volume
+// left a little below 0 by an interrupted ramp takes the plain loops).
+bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
+    const int64_t last = volume + increment * (frames - 1);
+    return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
+}
+
+// How a chunk's frames are mixed: the scalar loops, or vectors of 256 or 512 bits.
+uint32_t vectorLimit = 512;
+
+uint32_t WidestVectors() {
+    static const uint32_t widest = mixer::Avx512Available() ? 512
+                                   : mixer::Avx2Available() ? 256
+                                                            : 0;
+    return widest;
+}
+
 void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32_t* accumulator,
-              uint32_t frames) {
+              uint32_t frames, uint32_t vectorBits, mixer::PaddedSample& padded) {
     const int16_t* data = voice.sample->data;
+    uint32_t points = voice.sample->length + 3;
+    if (vectorBits != 0 &&
+        (!FitsVectorLoops(voice.leftVolume, ramping ? voice.leftIncrement : 0, frames) ||
+         !FitsVectorLoops(voice.rightVolume, ramping ? voice.rightIncrement : 0, frames))) {
+        vectorBits = 0;
+    }
+    if (vectorBits != 0 &&
+        !(fastPaths && voice.leftVolume == 0 && voice.rightVolume == 0 && !ramping)) {
+        if (padded.data == nullptr) padded.Prepare(data, points);
+        data = padded.data;
+        points = padded.points;
+    }
     if (ramping) {
+        auto* mix = vectorBits == 512   ? mixer::MixRamping512
+                    : vectorBits == 256 ? mixer::MixRamping256
+                                        : nullptr;
         position =
-            mixer::MixRamping(data, position, step, voice.leftVolume, voice.rightVolume,
-                              voice.leftIncrement, voice.rightIncrement, accumulator, frames);
+            mix != nullptr
+                ? mix(data, points, position, step, voice.leftVolume, voice.rightVolume,
+                      voice.leftIncrement, voice.rightIncrement, accumulator, frames)
+                : mixer::MixRamping(data, position, step, voice.leftVolume, voice.rightVolume,
+                                    voice.leftIncrement, voice.rightIncrement, accumulator, frames);
     } else if (fastPaths && voice.leftVolume == 0 && voice.rightVolume == 0) {
         position += step * frames;  // silent: only the position moves
     } else {
-        position = mixer::MixSteady(data, position, step, voice.leftVolume, voice.rightVolume,
-                                    accumulator, frames);
+        auto* mix = vectorBits == 512   ? mixer::MixSteady512
+                    : vectorBits == 256 ? mixer::MixSteady256
+                                        : nullptr;
+        position = mix != nullptr ? mix(data, points, position, step, voice.leftVolume,
+                                        voice.rightVolume, accumulator, frames)
+                                  : mixer::MixSteady(data, position, step, voice.leftVolume,
+                                                     voice.rightVolume, accumulator, frames);
     }
 }
 
 // Mixes one voice for `frames` frames, chunk by chunk between loop boundaries and ramp ends.
-void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames) {
+void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vectorBits) {
     if (voice.sample == nullptr || !IsConsistent(*voice.sample)) return;
+    ShiftedStep shifted;
+    mixer::PaddedSample padded;  // prepared once the voice is heard
     while (frames > 0 && voice.sample != nullptr) {
         // A forward voice never starts a chunk before the first point; if it did, skip it.
         if (voice.direction == 0 && voice.position < 0) return;
         const int64_t distance = DistanceToBoundary(voice);
         if (distance < 0) return;
         const uint64_t step = EffectiveStep(voice);
-        uint64_t toBoundary = FramesToBoundary(distance, step);
+        shifted.Update(step);
+        uint64_t toBoundary = FramesToBoundary(distance, shifted, frames);
         if (toBoundary == 0) {
             HandleBoundary(voice);
             continue;
         }
         int64_t position = JoinPosition(voice.position, voice.positionFraction);
         if (voice.direction != 0) {
-            toBoundary = std::min(toBoundary, FramesBeforeFirstPoint(position, step));
+            toBoundary = FramesBeforeFirstPoint(position, step, toBoundary);
             if (toBoundary == 0) {
                 HandleBoundary(voice);
                 continue;
@@ -187,7 +252,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames) {
 
         const int64_t signedStep =
             voice.direction == 0 ? static_cast<int64_t>(step) : -static_cast<int64_t>(step);
-        MixChunk(voice, position, signedStep, ramping, accumulator, chunk);
+        MixChunk(voice, position, signedStep, ramping, accumulator, chunk, vectorBits, padded);
         StorePosition(voice, position);
         accumulator += 2 * chunk;
         frames -= chunk;
@@ -204,9 +269,24 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames) {
 
 }  // namespace
 
+void mixer::PaddedSample::Prepare(const int16_t* sampleData, uint32_t samplePoints) {
+    data = sampleData;
+    points = samplePoints;
+    if (samplePoints > kMaxPoints) return;
+    std::memcpy(copy, sampleData, samplePoints * sizeof(int16_t));
+    std::memset(copy + samplePoints, 0, kRoom * sizeof(int16_t));
+    data = copy;
+    points = samplePoints + kRoom;
+}
+
 void SetMixerFastPaths(bool enabled) {
     fastPaths = enabled;
 }
+uint32_t SetMixerVectorLimit(uint32_t bits) {
+    vectorLimit = bits;
+    return std::min(vectorLimit, WidestVectors());
+}
+
 bool MixerFastPaths() {
     return fastPaths;
 }
@@ -214,7 +294,8 @@ bool MixerFastPaths() {
 void MixVoices(Module& module, int32_t* accumulator, uint32_t frames) {
     Voice* voices = module.voices;
     const int32_t count = 2 * module.channelCount;
-    for (int32_t i = 0; i < count; ++i) MixVoice(voices[i], accumulator, frames);
+    const uint32_t vectorBits = fastPaths ? std::min(vectorLimit, WidestVectors()) : 0;
+    for (int32_t i = 0; i < count; ++i) MixVoice(voices[i], accumulator, frames, vectorBits);
 }
 
 }  // namespace xm

@@ -98,7 +98,8 @@ bool StartSong(PlayerState& player, const void* source, uint32_t parameter, uint
 }  // namespace
 
 PlayerState& Player() {
-    static PlayerState player;
+    // Never destroyed: a program may end while its worker still plays.
+    static PlayerState& player = *new PlayerState;
     return player;
 }
 

@@ -16,7 +16,7 @@ using ResourceFinder = bool (*)(const void* module, const void* name, const uint
 void SetResourceFinder(ResourceFinder finder);
 
 class Reader {
-public:
+  public:
     enum class Kind { None, Memory, File, Resource };
     static constexpr uint32_t kCacheBytes = 8192;
 
@@ -42,7 +42,7 @@ public:
     uint32_t Size() const { return size_; }
     Kind kind() const { return kind_; }
 
-private:
+  private:
     void ReadMemory(uint8_t* destination, int32_t count);
     void ReadFile(uint8_t* destination, int32_t count);
 

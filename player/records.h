@@ -40,9 +40,9 @@ struct Pattern {
 // Sample record. `data` points at length + 3 signed 16-bit points; the point at the loop end
 // holds the loop's continuation so that interpolation never needs a branch.
 struct Sample {
-    uint32_t length;      // in points, below 4,194,304
-    int32_t loopStart;    // in points
-    int32_t loopLength;   // in points; the whole length for a sample without loop
+    uint32_t length;     // in points, below 4,194,304
+    int32_t loopStart;   // in points
+    int32_t loopLength;  // in points; the whole length for a sample without loop
     uint8_t volume;
     int8_t finetune;
     uint8_t is16Bit;
@@ -82,18 +82,18 @@ struct Instrument {
 
 // Voice: the mixer's unit of playback.
 struct Voice {
-    int32_t finalVolume;   // 0..127
-    int32_t finalPanning;  // 0..255
-    uint32_t startOffset;  // sample point at which the next note start begins
+    int32_t finalVolume;              // 0..127
+    int32_t finalPanning;             // 0..255
+    uint32_t startOffset;             // sample point at which the next note start begins
     int32_t rightTarget, leftTarget;  // 0..127
     // -- the fields above are copied to the other voice of the pair at a note start --
     int32_t position;       // whole sample points (two's complement; -1 only transiently)
     uint32_t stepFraction;  // 32.32 step: stepInteger + stepFraction / 2^32 points per frame
     uint32_t stepInteger;
-    uint32_t rampTargets;   // right target in the low half, left in the high half
+    uint32_t rampTargets;                   // right target in the low half, left in the high half
     int32_t rightIncrement, leftIncrement;  // per-frame volume change of the running ramp
     // -- end of the copied range --
-    const Sample* sample;   // null: idle
+    const Sample* sample;  // null: idle
     uint32_t positionFraction;
     int32_t rightVolume, leftVolume;  // current volumes in 1/128 target steps (0..16256)
     uint16_t rampFramesLeft;
@@ -106,8 +106,8 @@ inline constexpr uint8_t kUpdateFrequency = 1, kUpdateVolume = 2, kUpdatePanning
 
 // Channel: the replay engine's state for one module channel.
 struct Channel {
-    uint8_t note;  // 0..95 (0 = C-0), the last note taken from a cell
-    uint8_t flags;  // kUpdate* bits
+    uint8_t note;        // 0..95 (0 = C-0), the last note taken from a cell
+    uint8_t flags;       // kUpdate* bits
     uint8_t instrument;  // 0-based index of the current instrument
     Voice* voice;        // current voice: one of the channel's two
     int32_t period;
@@ -121,29 +121,29 @@ struct Channel {
     int32_t autoVibratoPosition;  // 0..255
     uint8_t keyOff;
     uint8_t volumeEnvelopeFinished, panningEnvelopeFinished;
-    int32_t volumeEnvelopeValue;   // 16.16
-    int32_t volumeEnvelopeOutput;  // 0..64
-    int32_t fadeVolume;            // 65536 = full
+    int32_t volumeEnvelopeValue;    // 16.16
+    int32_t volumeEnvelopeOutput;   // 0..64
+    int32_t fadeVolume;             // 65536 = full
     int32_t panningEnvelopeValue;   // 16.16
     int32_t panningEnvelopeOutput;  // 0..64, 32 = centre
-    int32_t notePeriod;    // period of the last note (tone portamento target source)
-    int32_t sampleOffset;  // memory of 9xx, in points (parameter x 256)
+    int32_t notePeriod;             // period of the last note (tone portamento target source)
+    int32_t sampleOffset;           // memory of 9xx, in points (parameter x 256)
     int32_t portamentoTarget;
     uint8_t patternLoopCounter;
     int32_t patternLoopStartRow;
-    uint8_t realNote;        // note + the sample's relative note (8 bits as stored)
-    uint8_t previousEffect;  // effect number of the previous row
+    uint8_t realNote;          // note + the sample's relative note (8 bits as stored)
+    uint8_t previousEffect;    // effect number of the previous row
     uint8_t portamentoMemory;  // shared by 1xx and 2xx
     uint8_t extraFinePortamentoDownMemory, extraFinePortamentoUpMemory;  // X2y, X1y
-    uint8_t volumeSlideMemory;   // shared by 5xy, 6xy, Axy
-    uint8_t panningSlideMemory;  // Pxy
-    uint8_t retriggerAction, retriggerInterval;  // x and y of Rxy
-    uint8_t tonePortamentoSpeed;  // 3xx and volume column F
-    uint8_t vibratoPosition, vibratoSpeed, vibratoDepth;  // position 0..63
+    uint8_t volumeSlideMemory;                                           // shared by 5xy, 6xy, Axy
+    uint8_t panningSlideMemory;                                          // Pxy
+    uint8_t retriggerAction, retriggerInterval;                          // x and y of Rxy
+    uint8_t tonePortamentoSpeed;                                         // 3xx and volume column F
+    uint8_t vibratoPosition, vibratoSpeed, vibratoDepth;                 // position 0..63
     uint8_t tremoloPosition, tremoloSpeed, tremoloDepth;
     uint8_t tremorCounter, tremorOnTime, tremorOffTime;
-    uint8_t waveformControl;  // low nibble E4x, high nibble E7x
-    int8_t fineVolumeSlideMemory;  // EAx stores -x, EBx stores +x
+    uint8_t waveformControl;                                   // low nibble E4x, high nibble E7x
+    int8_t fineVolumeSlideMemory;                              // EAx stores -x, EBx stores +x
     uint8_t finePortamentoUpMemory, finePortamentoDownMemory;  // E1x, E2x
 };
 
@@ -181,6 +181,8 @@ struct Module {
 
 // The tempo rule: frames per tick = 120000 div BPM (2.5 / BPM seconds); BPM 0 gives 120000.
 uint32_t FramesPerTick(uint32_t bpm);
-inline void SetTempo(Module& module, uint32_t bpm) { module.framesPerTick = FramesPerTick(bpm); }
+inline void SetTempo(Module& module, uint32_t bpm) {
+    module.framesPerTick = FramesPerTick(bpm);
+}
 
 }  // namespace xm

@@ -11,7 +11,7 @@ namespace xm {
 
 inline constexpr uint32_t kBlockFrames = 1024;
 inline constexpr uint32_t kBlockCount = 16;
-inline constexpr uint32_t kBlockBytes = kBlockFrames * 4;          // 4,096
+inline constexpr uint32_t kBlockBytes = kBlockFrames * 4;            // 4,096
 inline constexpr uint32_t kBufferBytes = kBlockBytes * kBlockCount;  // 65,536
 
 // One entry of the status ring: what the getters report for a block.
@@ -24,13 +24,13 @@ struct StatusEntry {
 // by the entry points on the caller's thread and read by the worker; "worker" the other way.
 struct RenderState {
     Module* module = nullptr;
-    std::atomic<uint8_t> paused{0};           // caller
-    std::atomic<uint8_t> noLoop{0};           // caller (set before the worker starts)
-    std::atomic<uint32_t> masterVolume{0};    // caller: 1..32768, 32768 unity; 0 never set
-    std::atomic<uint32_t> statusIndex{0};     // worker
-    std::atomic<uint32_t> playTimeMs{0};      // worker
-    StatusEntry statusRing[kBlockCount];      // worker
-    uint32_t fillIndex = 0;                   // worker: next block to render, 0..15
+    std::atomic<uint8_t> paused{0};         // caller
+    std::atomic<uint8_t> noLoop{0};         // caller (set before the worker starts)
+    std::atomic<uint32_t> masterVolume{0};  // caller: 1..32768, 32768 unity; 0 never set
+    std::atomic<uint32_t> statusIndex{0};   // worker
+    std::atomic<uint32_t> playTimeMs{0};    // worker
+    StatusEntry statusRing[kBlockCount];    // worker
+    uint32_t fillIndex = 0;                 // worker: next block to render, 0..15
     alignas(64) int32_t accumulator[2 * kBlockFrames] = {};  // left, right interleaved
 };
 

@@ -1,6 +1,7 @@
 // A stand-in sound device for tests: the test moves the play position, and what the position
 // passes over is taken from the looping buffer as "heard", as a real device would play it.
-// All members are safe to call from the player's threads and the test's thread at once.
+// The members lock, so the player's threads and the test's thread may call them at once; only
+// Advance reads the looping buffer, so call it while the worker has caught up (WaitForQueries).
 #pragma once
 
 #include <chrono>

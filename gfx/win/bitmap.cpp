@@ -19,6 +19,8 @@ void Bitmap::SetImage(Gdiplus::GpImage* image) {
     }
 }
 
+// Both loads clear unconditionally, not only when an image is held: a resource that failed to
+// decode leaves its stream and bytes behind, and they must go before anything new is read.
 void Bitmap::ClearImage() {
     if (image_) {
         GdipDisposeImage(image_);
@@ -35,8 +37,6 @@ void Bitmap::ClearImage() {
 }
 
 void Bitmap::FromFile(const std::wstring& path) {
-    // Always cleared, not only when an image is held: a resource that failed to decode leaves
-    // its stream and bytes behind, and they must go before anything new is read.
     ClearImage();
     Gdiplus::GpImage* image = nullptr;
     GdipLoadImageFromFile(path.c_str(), &image);

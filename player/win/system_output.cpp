@@ -1,15 +1,20 @@
 // The Windows build's system output: the default waveOut device and Windows threads.
 #include "player/output_platform.h"
+#include "player/win/resource_finder.h"
 #include "player/win/waveout_device.h"
 #include "player/win/win_threads.h"
 
 namespace xm {
 
 OutputPlatform SystemOutputPlatform() {
-    static WaveOutDevice device;
+    // Never destroyed: the program ends while the worker still plays.
+    static WaveOutDevice& device = *new WaveOutDevice;
     return {&device, &WindowsThreads()};
 }
 
-void InstallSystemResources() {}
+void InstallSystemResources() {
+    static const bool installed = (InstallResourceFinder(), true);
+    (void)installed;
+}
 
 }  // namespace xm

@@ -77,15 +77,5 @@ TEST(OrderList, WithoutLoopABreakFromTheLastOrderStillWrapsToTheStart) {
     EXPECT_EQ(song.module().row, 2);
 }
 
-TEST(OrderList, WithLoopTheSongNeverEnds) {
-    SongBuilder song;
-    song.AddPattern(1);
-    SpanRecorder recorder;
-    for (int i = 0; i < 50; ++i) {
-        ASSERT_EQ(recorder.Run(song.module(), 1024, false), TickOutcome::BlockDone);
-    }
-    EXPECT_EQ(recorder.TotalFrames(), 50u * 1024u);
-}
-
 }  // namespace
 }  // namespace xm::test

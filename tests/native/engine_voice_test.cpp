@@ -107,18 +107,6 @@ TEST(VoiceUpdate, NewNoteMovesToTheOtherVoiceAndTheOldOneFadesOut) {
     EXPECT_EQ(second->finalVolume, 0);
 }
 
-TEST(VoiceUpdate, FirstNoteOnAnIdleVoiceStaysOnIt) {
-    SongBuilder song(2);
-    song.AddPattern(4);
-    song.AddSample(1, 1000);
-    song.At(0, 0, 1) = NoteCell(kC4);
-    RunOneTick(song.module());
-    EXPECT_EQ(song.channel(1).voice, &song.module().voices[2]);
-    EXPECT_NE(song.module().voices[2].sample, nullptr);
-    EXPECT_EQ(song.module().voices[3].sample, nullptr);
-    EXPECT_EQ(song.module().voices[0].sample, nullptr) << "channel 0 has no note";
-}
-
 TEST(SampleLookup, MissingInstrumentsAndSamplesPlayTheSilentSample) {
     {
         SongBuilder song(1, /*instruments=*/0);  // a song without instruments

@@ -109,20 +109,35 @@ bool SameVoices(const RandomSong& a, const RandomSong& b) {
     return true;
 }
 
-TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithAndWithoutShortcuts) {
-    for (uint32_t seed = 1; seed <= 60; ++seed) {
-        RandomSong fast(seed, 1 + static_cast<int>(seed % 16));
-        RandomSong slow(seed, 1 + static_cast<int>(seed % 16));
-        const auto fastOut = fast.Render(seed * 7, 40);
-        std::vector<int32_t> slowOut;
-        {
-            FastPathsOff off;
-            slowOut = slow.Render(seed * 7, 40);
-        }
-        ASSERT_EQ(fastOut.size(), slowOut.size());
-        ASSERT_TRUE(fastOut == slowOut) << "seed " << seed;
-        ASSERT_TRUE(SameVoices(fast, slow)) << "seed " << seed;
+// The vector widths this processor offers, each to be compared with the plain loops.
+std::vector<uint32_t> VectorWidths() {
+    std::vector<uint32_t> widths;
+    for (uint32_t limit : {0u, 256u, 512u}) {
+        const uint32_t width = xm::SetMixerVectorLimit(limit);
+        if (widths.empty() || widths.back() != width) widths.push_back(width);
     }
+    xm::SetMixerVectorLimit(512);
+    return widths;
+}
+
+TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithAndWithoutShortcuts) {
+    for (uint32_t width : VectorWidths()) {
+        xm::SetMixerVectorLimit(width);
+        for (uint32_t seed = 1; seed <= 60; ++seed) {
+            RandomSong fast(seed, 1 + static_cast<int>(seed % 16));
+            RandomSong slow(seed, 1 + static_cast<int>(seed % 16));
+            const auto fastOut = fast.Render(seed * 7, 40);
+            std::vector<int32_t> slowOut;
+            {
+                FastPathsOff off;
+                slowOut = slow.Render(seed * 7, 40);
+            }
+            ASSERT_EQ(fastOut.size(), slowOut.size());
+            ASSERT_TRUE(fastOut == slowOut) << "seed " << seed << ", vectors of " << width;
+            ASSERT_TRUE(SameVoices(fast, slow)) << "seed " << seed << ", vectors of " << width;
+        }
+    }
+    xm::SetMixerVectorLimit(512);
 }
 
 TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {

@@ -301,6 +301,54 @@ TEST_F(PlayerTest, WhatCannotStartLeavesThePlayerIdle) {
     xm::SetOutputPlatform(&platform_);
 }
 
+// Standard threads whose waits can be made to give up, as if the worker were stuck.
+class ImpatientThreads final : public xm::ThreadService {
+  public:
+    int timeoutsLeft = 0;
+    xm::WorkerThread* Start(Procedure procedure) override { return real_.Start(procedure); }
+    void RaisePriority(xm::WorkerThread* thread) override { real_.RaisePriority(thread); }
+    bool WaitForEnd(xm::WorkerThread* thread, uint32_t timeoutMs) override {
+        if (timeoutsLeft > 0) {
+            --timeoutsLeft;
+            return false;
+        }
+        return real_.WaitForEnd(thread, timeoutMs);
+    }
+    void Release(xm::WorkerThread* thread) override { real_.Release(thread); }
+    void Sleep(uint32_t ms) override { real_.Sleep(ms); }
+
+  private:
+    xm::ThreadService& real_ = xm::StandardThreads();
+};
+
+TEST_F(PlayerTest, WorkerThatDoesNotEndInTimeKeepsItsSongUntilItHasEnded) {
+    ImpatientThreads threads;
+    const xm::OutputPlatform platform{&device_, &threads};
+    xm::SetOutputPlatform(&platform);
+    const auto song = BuildToneSong({});
+    ASSERT_NE(Play(song), nullptr);
+    Listen(4 * kBlock);
+
+    // The wait gives up twice: the worker may still use the device and the arena, so both stay,
+    // and no new song starts meanwhile.
+    threads.timeoutsLeft = 2;
+    EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
+    EXPECT_TRUE(device_.IsOpen());
+    EXPECT_TRUE(ArenaHoldsSong());
+    EXPECT_EQ(Play(song), nullptr);
+    EXPECT_EQ(device_.OpenCount(), 1);
+
+    // The next wait sees the end: everything is released, and songs play again.
+    EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
+    ExpectIdle();
+    EXPECT_EQ(State().stopping, nullptr);
+    ASSERT_NE(Play(song), nullptr);
+    Listen(kBlock);
+    EXPECT_NE(GetPlayTime(), 0u);
+    PlaySong(nullptr, 0, 0);
+    xm::SetOutputPlatform(&platform_);
+}
+
 TEST_F(PlayerTest, PlayingAgainRestartsTheSongFromItsStart) {
     const auto song = BuildToneSong({.orders = 3, .rows = 16, .speed = 2});
     const auto direct = RenderDirectly(song, 40, 32768, false);

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "player/block_conversion.h"
+#include "player/mixer_options.h"
 #include "player/render.h"
 
 namespace {
@@ -65,6 +67,43 @@ TEST(BlockConversion, BlockKeepsChannelOrderAndAveragesMagnitudesPerSide) {
     EXPECT_EQ(xm::ConvertBlock(sums.data(), out.data(), xm::kBlockFrames, 16384),
               (150u << 16) | 255u);
     EXPECT_EQ(out[2 * 1023 + 1], 511);
+}
+
+TEST(BlockConversion, ShortcutsConvertBitIdentically) {
+    std::mt19937 rng(7);
+    std::vector<int32_t> sums(2 * xm::kBlockFrames);
+    const int32_t edges[] = {0,
+                             1,
+                             -1,
+                             8159,
+                             8160,
+                             -8160,
+                             16319,
+                             16320,
+                             534749279,
+                             534749280,
+                             std::numeric_limits<int32_t>::max(),
+                             std::numeric_limits<int32_t>::min()};
+    for (int round = 0; round < 20; ++round) {
+        for (size_t i = 0; i < sums.size(); ++i) {
+            const uint32_t r = static_cast<uint32_t>(rng());
+            sums[i] = i % 3 == 0 ? edges[r % 12] + static_cast<int32_t>(r % 5) - 2
+                                 : static_cast<int32_t>(r) >> (r % 20);
+        }
+        const uint32_t volume = round == 0 ? kUnity : 1 + static_cast<uint32_t>(rng()) % kUnity;
+        std::vector<int16_t> fast(sums.size()), slow(sums.size());
+        const uint32_t fastLevels =
+            xm::ConvertBlock(sums.data(), fast.data(), xm::kBlockFrames, volume);
+        xm::SetMixerFastPaths(false);
+        const uint32_t slowLevels =
+            xm::ConvertBlock(sums.data(), slow.data(), xm::kBlockFrames, volume);
+        xm::SetMixerFastPaths(true);
+        ASSERT_EQ(fastLevels, slowLevels) << round;
+        ASSERT_TRUE(fast == slow) << round;
+        for (size_t i = 0; i < sums.size(); ++i) {
+            ASSERT_EQ(slow[i], xm::ConvertSample(sums[i], volume)) << sums[i];
+        }
+    }
 }
 
 TEST(MasterVolume, TwoDecibelsPerStepAndStepsAbove25AreUnity) {

@@ -84,21 +84,6 @@ TEST(StarfieldFrame, StarMovesAcceleratesTurnsAndErasesWhereItWas) {
     EXPECT_EQ(recorder.pixels[1], (Pixel{189, 48, gfx::MakeColorRef(36, 36, 36)}));
 }
 
-TEST(StarfieldFrame, PositionsRoundTiesToEven) {
-    auto field = StillField();
-    // Half-pixel offsets straight right of the centre (159, 48), once the frame's turn is added.
-    PlaceStar(*field, 0, 0.5f, 1.0f, -1e-6f);
-    PlaceStar(*field, 1, 1.5f, 1.0f, -1e-6f);
-    PlaceStar(*field, 2, 2.5f, 1.0f, -1e-6f);
-    PixelRecorder recorder;
-    ScriptedDraws none({});
-    field->DrawStars(recorder, none);
-    EXPECT_EQ(field->StarAt(0).X, 160);  // 159.5
-    EXPECT_EQ(field->StarAt(1).X, 160);  // 160.5
-    EXPECT_EQ(field->StarAt(2).X, 162);  // 161.5
-    EXPECT_EQ(field->StarAt(2).Y, 48);
-}
-
 TEST(StarfieldFrame, OnlyARadiusStrictlyBeyondTheMaximumReseeds) {
     auto field = StillField();
     PlaceStar(*field, 0, 212.0f, 1.0f);
@@ -188,7 +173,7 @@ TEST(StarfieldFrame, CoordinateBeyondThirtyTwoBitsIsAnOverflowError) {
     EXPECT_EQ(recorder.pixels.size(), 1u);  // the erase went out, the draw did not
 }
 
-TEST(LogoFrame, ReseedsThenDrawsOpacityThenTheReloadDecision) {
+TEST(LogoFrame, ReseedsThenDrawsOpacityThenTheReloadDecisionAndCentresOnTheOuterSize) {
     struct Case {
         float opacity, reloadDraw;
         bool reload;
@@ -208,9 +193,6 @@ TEST(LogoFrame, ReseedsThenDrawsOpacityThenTheReloadDecision) {
         EXPECT_EQ(frame.x, 160);
         EXPECT_EQ(frame.y, 48);  // 48.5 -> 48
     }
-}
-
-TEST(LogoFrame, CentreRoundsTheOuterHalvesToEven) {
     ScriptedDraws draws({0.0f}, true);
     const gfx::LogoFrame odd = gfx::NextLogoFrame(draws, 321, 99);
     EXPECT_EQ(odd.x, 160);  // 160.5

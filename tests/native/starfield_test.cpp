@@ -103,26 +103,6 @@ TEST(StarfieldSeeding, JitterTakesTwoMoreDrawsTheFirstAddingTheSecondSubtracting
     }
 }
 
-TEST(StarfieldSeeding, AllStarsInUseAreSeededInIndexOrderWithJitter) {
-    auto field = Field(318, 95);
-    std::vector<float> script;
-    for (int i = 0; i < 400; ++i) {
-        const float tag = static_cast<float>(i) / 1024.0f;
-        script.insert(script.end(), {tag, 0.1f, 0.2f, 0.3f, 0.5f, 0.6f, 0.1f});
-    }
-    ScriptedDraws draws(script);
-    field->SeedStars(draws);
-    EXPECT_EQ(draws.draws, 2800);
-    EXPECT_EQ(draws.log.find('R'), std::string::npos);
-    for (int32_t i = 0; i < 400; ++i) {
-        const gfx::Star& star = field->StarAt(i);
-        ASSERT_EQ(star.RedBase, static_cast<float>(i) / 1024.0f) << i;
-        ASSERT_EQ(star.StartRadius, 21.2f) << i;
-        ASSERT_EQ(star.Speed, 1.005f) << i;
-    }
-    EXPECT_EQ(field->StarAt(400).Speed, 0.0f);  // beyond the stars in use: untouched
-}
-
 TEST(StarfieldSeeding, IndicesOutsideTheArrayAreASubscriptError) {
     auto field = Field(318, 95);
     ScriptedDraws draws({0.5f}, true);

@@ -1,0 +1,159 @@
+// The player on the real waveOut device and Windows threads. Without a sound device (Wine with
+// no sound server) it checks the silent path; tests/e2e/test_music.sh runs it again with a
+// PulseAudio null sink and LS_EXPECT_SOUND=1, where the music must play.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "player/player.h"
+#include "player/player_state.h"
+#include "tests/native/player_test_song.h"
+
+namespace {
+
+bool SoundExpected() {
+    const char* expect = std::getenv("LS_EXPECT_SOUND");
+    return expect != nullptr && std::string(expect) == "1";
+}
+
+bool DeviceAvailable() {
+    WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 48000, 192000, 4, 16, 0};
+    HWAVEOUT device = nullptr;
+    if (waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+        return false;
+    }
+    waveOutClose(device);
+    return true;
+}
+
+double ThreadCpuSeconds(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
+    auto seconds = [](FILETIME t) {
+        return static_cast<double>(uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime) * 1e-7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+void ExpectNothingReported() {
+    EXPECT_EQ(GetLevels(), 0u);
+    EXPECT_EQ(GetPosition(), 0u);
+    EXPECT_EQ(GetPlayTime(), 0u);
+    EXPECT_STREQ(GetSongTitle(), "");
+}
+
+struct Listening {
+    int polls = 0;
+    int loud = 0;
+    uint32_t firstPlayTime = 0;
+    uint32_t lastPlayTime = 0;
+    std::set<uint32_t> positions;
+};
+
+Listening Listen(DWORD ms) {
+    Listening heard;
+    heard.firstPlayTime = GetPlayTime();
+    for (DWORD waited = 0; waited < ms; waited += 20, Sleep(20)) {
+        ++heard.polls;
+        if (GetLevels() != 0) ++heard.loud;
+        heard.positions.insert(GetPosition());
+    }
+    heard.lastPlayTime = GetPlayTime();
+    return heard;
+}
+
+const void* Resource(uintptr_t id) {
+    return reinterpret_cast<const void*>(id);
+}
+
+TEST(WaveOutPlayer, WithoutASoundDeviceNothingPlaysAndNothingBreaks) {
+    if (DeviceAvailable()) GTEST_SKIP() << "a sound device is present";
+    ASSERT_FALSE(SoundExpected()) << "no sound device although one was expected";
+    SetVolume(40);
+    EXPECT_EQ(PlaySong(Resource(1), 0, 0), nullptr);
+    ExpectNothingReported();
+    PauseSong();
+    ResumeSong();
+    JumpToOrder(2);
+    EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
+    ExpectNothingReported();
+}
+
+TEST(WaveOutPlayer, ResourceOnePlaysOnATimeCriticalWorkerAndReportsLevels) {
+    if (!DeviceAvailable()) {
+        ASSERT_FALSE(SoundExpected()) << "no sound device although one was expected";
+        GTEST_SKIP() << "no sound device";
+    }
+    SetVolume(40);
+    void* result = PlaySong(Resource(1), 0, 0);
+    ASSERT_NE(result, nullptr);
+    EXPECT_NE(static_cast<std::atomic<void*>*>(result)->load(), nullptr) << "the device handle";
+    EXPECT_STRNE(GetSongTitle(), "");
+
+    // The player's own handle of its worker, duplicated so that it outlives the song.
+    HANDLE worker = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(xm::Player().worker),
+                                GetCurrentProcess(), &worker, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(GetThreadPriority(worker), THREAD_PRIORITY_TIME_CRITICAL);
+
+    const double cpuBefore = ThreadCpuSeconds(worker);
+    const DWORD ticksBefore = GetTickCount();
+    const Listening heard = Listen(4000);
+    const double cpu = ThreadCpuSeconds(worker) - cpuBefore;
+    const double wall = (GetTickCount() - ticksBefore) / 1000.0;
+    std::printf(
+        "worker CPU %.3f s over %.2f s: %.2f%% of one core; levels non-zero in %d of %d "
+        "polls; play time %u -> %u ms\n",
+        cpu, wall, 100 * cpu / wall, heard.loud, heard.polls, heard.firstPlayTime,
+        heard.lastPlayTime);
+    EXPECT_GT(heard.loud, heard.polls * 3 / 4);
+    EXPECT_GT(heard.lastPlayTime, heard.firstPlayTime);
+    EXPECT_GT(heard.positions.size(), 4u);
+
+    PauseSong();
+    Sleep(800);  // the 16 blocks rendered ahead play out, then the status stands still
+    const Listening paused = Listen(300);
+    EXPECT_EQ(paused.loud, 0);
+    EXPECT_EQ(paused.firstPlayTime, paused.lastPlayTime);
+    ResumeSong();
+
+    EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
+    ExpectNothingReported();
+    CloseHandle(worker);
+}
+
+TEST(WaveOutPlayer, FileSourceAndANoLoopSongThatEndsByItself) {
+    if (!DeviceAvailable()) {
+        ASSERT_FALSE(SoundExpected()) << "no sound device although one was expected";
+        GTEST_SKIP() << "no sound device";
+    }
+    const char* source = std::getenv("LS_SOURCE_DIR");
+    if (source != nullptr) {
+        std::string path = std::string("Z:") + source + "/res/music.xm";
+        for (char& c : path) c = c == '/' ? '\\' : c;
+        ASSERT_NE(PlaySong(path.c_str(), 0, xm::PlayFromFile), nullptr) << path;
+        EXPECT_GT(Listen(1000).loud, 0);
+    }
+
+    // About 0.6 s of sound: the worker ends it, releases the device and its own handle.
+    const auto song = playertest::BuildToneSong({.rows = 32, .speed = 1});
+    ASSERT_NE(PlaySong(song.data(), static_cast<uint32_t>(song.size()),
+                       xm::PlayFromMemory | xm::PlayNoLoop),
+              nullptr);
+    EXPECT_STREQ(GetSongTitle(), "Stand-in tone");
+    for (int i = 0; i < 200 && GetSongTitle()[0] != '\0'; ++i) Sleep(20);
+    ExpectNothingReported();
+    // The device was released: it opens again, and so does the next song.
+    EXPECT_TRUE(DeviceAvailable());
+    EXPECT_NE(PlaySong(Resource(1), 0, 0), nullptr);
+    EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
+}
+
+}  // namespace
