@@ -4,6 +4,8 @@
 # program (driver/window_texts.cpp) run in the same prefix.
 # Needs LS_EXE, LS_BUILD_DIR and LS_SOURCE_DIR (set by ctest).
 set -euo pipefail
+# A command that fails outside a check still says where.
+trap 'echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND" >&2' ERR
 
 : "${LS_EXE:?path of LanguageSelector.exe}" "${LS_BUILD_DIR:?}" "${LS_SOURCE_DIR:?}"
 export WINEPREFIX="$LS_BUILD_DIR/e2e-prefix"
@@ -62,21 +64,31 @@ wait_window() {
   local pattern
   pattern="^$(printf '%s' "$1" | sed 's/[][\\.*^$()+?{}|]/\\&/g')\$"
   local deadline=$((SECONDS + ${2:-20})) id
-  while ((SECONDS < deadline)); do
+  for (( ; ; )); do
     id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
+    ((SECONDS < deadline)) || return 1
     sleep 0.2
   done
-  return 1
 }
 
 # Waits up to $2 seconds for no visible window titled exactly $1.
 wait_window_gone() {
   local deadline=$((SECONDS + ${2:-10}))
   while ((SECONDS < deadline)); do
-    FindTitle=$(xdotool search --onlyvisible --name "^$(printf '%s' "$1" | sed 's/[][\\.*^$()+?{}|]/\\&/g')\$" 2>/dev/null || true)
-    [ -z "$FindTitle" ] && return 0
+    wait_window "$1" 0 >/dev/null || return 0
     sleep 0.2
+  done
+  return 1
+}
+
+# Closes the window titled exactly $1 as its close box would, asking again until it is gone (a
+# window the window manager has not taken over yet ignores the request); up to $2 seconds.
+close_window() {
+  local deadline=$((SECONDS + ${2:-10}))
+  while ((SECONDS < deadline)); do
+    wmctrl -c "$1" 2>/dev/null || true
+    wait_window_gone "$1" 1 && return 0
   done
   return 1
 }
@@ -117,7 +129,7 @@ key_in() {
 close_and_time_exit() {
   local start end
   start=$(date +%s%N)
-  wmctrl -c "$TITLE"
+  wmctrl -c "$TITLE" || fail "the window manager does not know the main window"
   for _ in $(seq 500); do
     kill -0 "$APP_PID" 2>/dev/null || break
     sleep 0.01

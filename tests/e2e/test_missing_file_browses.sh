@@ -15,9 +15,7 @@ box=$(wait_window "Error!!!" 15) || fail "no warning after Apply"
 driver texts "Error!!!" | grep -q "^Static|File not found!|" || fail "the warning does not say File not found!"
 pass "warning box 'Error!!!' says 'File not found!'"
 # Closed without a key press: a key still down when the browser opens would confirm it.
-sleep 0.5
-wmctrl -c "Error!!!"
-wait_window_gone "Error!!!" 10 || fail "the warning did not close"
+close_window "Error!!!" 10 || fail "the warning did not close"
 
 browse_text="Select the game folder (Vledraskon) in the list below, then click OK."
 browser=""
@@ -29,14 +27,9 @@ done
 [ -n "$browser" ] || fail "the folder browser did not open"
 wait_window "$browser" 10 >/dev/null || fail "the folder browser has no X window"
 pass "folder browser '$browser' opened with the program's title"
-# Closed as its close box would; Wine may still be mapping the dialog when asked the first time.
+close_window "$browser" 20 || fail "the folder browser did not close"
 sleep 1
-for _ in $(seq 5); do
-  wmctrl -c "$browser" || true
-  sleep 1
-  driver dialog "$browse_text" >/dev/null || break
-done
-driver dialog "$browse_text" >/dev/null && fail "the folder browser did not close"
+driver dialog "$browse_text" >/dev/null && fail "the folder browser is still open"
 wait_window "Error!!!" 1 >/dev/null && fail "a warning followed the cancel"
 [ -e "$GAME_DIR" ] && fail "the cancel created $GAME_DIR"
 wait_text "$TITLE" "fw.Label|Current Language : Language not found|enabled|visible" 2 ||
