@@ -69,6 +69,7 @@ click_client "$win" "$APPLY_X" "$APPLY_Y"
 box=$(wait_window "Sucess!!!" 15) || fail "\"Apply\" showed no message box"
 sleep 0.3
 shot "$work/c.rgb"; sleep 0.6; shot "$work/d.rgb"
+wait_window "Sucess!!!" 1 >/dev/null || fail "the message box closed by itself"
 check still "$work/c.rgb" "$work/d.rgb" || fail "the stars flew on behind the message box"
 ini_text | grep -qxF 'Language=English' || fail "\"Apply\" did not write the setting"
 pass "the stars stand still while the message box is open"
