@@ -62,7 +62,8 @@ uint64_t EffectiveStep(Voice& voice) {
     return step;
 }
 
-// The step shifted right by 5 and its reciprocal, kept while a voice's step stays the same.
+// The step shifted right by 5 and, once needed, its reciprocal; kept while a voice's step stays
+// the same.
 struct ShiftedStep {
     uint64_t step = 0;
     double reciprocal = 0;
@@ -70,21 +71,25 @@ struct ShiftedStep {
     void Update(uint64_t step_fp32_32) {
         if ((step_fp32_32 >> 5) == step) return;
         step = step_fp32_32 >> 5;
-        reciprocal = 1.0 / static_cast<double>(static_cast<int64_t>(step));
+        reciprocal = 0;
+    }
+    double Reciprocal() {
+        if (reciprocal == 0) reciprocal = 1.0 / static_cast<double>(static_cast<int64_t>(step));
+        return reciprocal;
     }
 };
 
 // Frames until the boundary is reached or passed, computed on the values shifted right by 5, or
 // frames + 1 when the boundary lies beyond the span. The quotient is only taken when it is at most
 // `frames`, so it always fits 32 bits (a tiny step on a long sample would need far more).
-uint64_t FramesToBoundary(int64_t distance_fp32_32, const ShiftedStep& shifted, uint32_t frames) {
+uint64_t FramesToBoundary(int64_t distance_fp32_32, ShiftedStep& shifted, uint32_t frames) {
     const uint64_t distance = static_cast<uint64_t>(distance_fp32_32) >> 5;
     const uint64_t step = shifted.step;
     if (distance > step * frames) return uint64_t{frames} + 1;
     // The rounded up quotient, from a floating-point reciprocal (far quicker than an integer
     // division) that is right to within one and then corrected; the values are below 2^53.
     auto n = static_cast<uint64_t>(static_cast<int64_t>(
-        static_cast<double>(static_cast<int64_t>(distance)) * shifted.reciprocal));
+        static_cast<double>(static_cast<int64_t>(distance)) * shifted.Reciprocal()));
     while (n * step < distance) ++n;
     while (n > 0 && (n - 1) * step >= distance) --n;
     return n;
@@ -219,8 +224,55 @@ void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32
 }
 
 // Mixes one voice for `frames` frames, chunk by chunk between loop boundaries and ramp ends.
+// A faded-out voice on a forward loop, as the chunk loop below would move it, but without its
+// other cases: only the position moves, wrapping at the loop end. Most replaced notes end here.
+void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
+    const Sample& s = *voice.sample;
+    const int64_t loopEnd = LoopEnd(s), loopLength = s.loopLength;
+    const uint64_t step = EffectiveStep(voice);
+    ShiftedStep shifted;
+    shifted.Update(step);
+    int64_t p = JoinPosition(voice.position, voice.positionFraction);
+    bool rampChecked = false;
+    while (frames > 0) {
+        const int64_t whole = p >> 32;
+        if (whole < 0) break;
+        const int64_t boundary = whole < loopEnd ? loopEnd : int64_t{s.length};
+        const int64_t distance =
+            WholeDistance(whole, boundary) * (int64_t{1} << 32) - static_cast<uint32_t>(p);
+        if (distance < 0) break;
+        const uint64_t toBoundary = FramesToBoundary(distance, shifted, frames);
+        if (toBoundary > frames) {
+            if (!rampChecked) SetUpRamp(voice);
+            p += static_cast<int64_t>(step * frames);
+            break;
+        }
+        if (toBoundary > 0) {
+            if (!rampChecked) SetUpRamp(voice);
+            rampChecked = true;
+            p += static_cast<int64_t>(step * toBoundary);
+            frames -= static_cast<uint32_t>(toBoundary);
+        }
+        const int64_t reached = p >> 32;
+        const int64_t wrapped = reached > loopEnd ? s.loopStart + (reached - loopEnd) % loopLength
+                                                  : std::max<int64_t>(reached - loopLength, 0);
+        p = JoinPosition(static_cast<int32_t>(wrapped), static_cast<uint32_t>(p));
+    }
+    StorePosition(voice, p);
+}
+
+bool IsSilentAndSettled(const Voice& voice) {
+    return voice.leftVolume == 0 && voice.rightVolume == 0 && voice.leftTarget == 0 &&
+           voice.rightTarget == 0 && voice.rampFramesLeft == 0;
+}
+
 void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vectorBits) {
     if (voice.sample == nullptr || !IsConsistent(*voice.sample)) return;
+    if (fastPaths && IsSilentAndSettled(voice) && voice.sample->loopType == 1 &&
+        voice.sample->loopLength > 0 && voice.direction == 0) {
+        AdvanceSilentForwardLoop(voice, frames);
+        return;
+    }
     ShiftedStep shifted;
     mixer::PaddedSample padded;  // prepared once the voice is heard
     while (frames > 0 && voice.sample != nullptr) {
