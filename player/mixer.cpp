@@ -62,37 +62,22 @@ uint64_t EffectiveStep(Voice& voice) {
     return step;
 }
 
-// The step shifted right by 5 and, once needed, its reciprocal; kept while a voice's step stays
-// the same.
+// The step shifted right by 5; kept while a voice's step stays the same.
 struct ShiftedStep {
     uint64_t step = 0;
-    double reciprocal = 0;
 
-    void Update(uint64_t step_fp32_32) {
-        if ((step_fp32_32 >> 5) == step) return;
-        step = step_fp32_32 >> 5;
-        reciprocal = 0;
-    }
-    double Reciprocal() {
-        if (reciprocal == 0) reciprocal = 1.0 / static_cast<double>(static_cast<int64_t>(step));
-        return reciprocal;
-    }
+    void Update(uint64_t step_fp32_32) { step = step_fp32_32 >> 5; }
 };
 
 // Frames until the boundary is reached or passed, computed on the values shifted right by 5, or
 // frames + 1 when the boundary lies beyond the span. The quotient is only taken when it is at most
 // `frames`, so it always fits 32 bits (a tiny step on a long sample would need far more).
-uint64_t FramesToBoundary(int64_t distance_fp32_32, ShiftedStep& shifted, uint32_t frames) {
+uint64_t FramesToBoundary(int64_t distance_fp32_32, const ShiftedStep& shifted, uint32_t frames) {
     const uint64_t distance = static_cast<uint64_t>(distance_fp32_32) >> 5;
     const uint64_t step = shifted.step;
     if (distance > step * frames) return uint64_t{frames} + 1;
-    // The rounded up quotient, from a floating-point reciprocal (far quicker than an integer
-    // division) that is right to within one and then corrected; the values are below 2^53.
-    auto n = static_cast<uint64_t>(static_cast<int64_t>(
-        static_cast<double>(static_cast<int64_t>(distance)) * shifted.Reciprocal()));
-    while (n * step < distance) ++n;
-    while (n > 0 && (n - 1) * step >= distance) --n;
-    return n;
+    const uint64_t n = distance / step;
+    return n * step < distance ? n + 1 : n;
 }
 
 // Sets up a ramp when the last one ran out or the targets changed since it was set up.
