@@ -43,6 +43,10 @@ struct RandomSong {
             s.loopType = static_cast<uint8_t>(pick(4));
             s.loopStart = static_cast<int32_t>(pick(length));
             s.loopLength = 1 + static_cast<int32_t>(pick(length - s.loopStart));
+            // Mostly the continuation point the loader stores at the loop end; now and then not.
+            const int32_t end = s.loopStart + s.loopLength;
+            if (s.loopType == 1 && pick(4) != 0) points[i][end] = points[i][s.loopStart];
+            if (s.loopType == 2 && pick(4) != 0) points[i][end] = points[i][end - 1];
             s.data = points[i].data();
         }
         voices.resize(2 * channels);

@@ -87,8 +87,9 @@ TEST(BlockConversion, ShortcutsConvertBitIdentically) {
     for (int round = 0; round < 20; ++round) {
         for (size_t i = 0; i < sums.size(); ++i) {
             const uint32_t r = static_cast<uint32_t>(rng());
-            sums[i] = i % 3 == 0 ? edges[r % 12] + static_cast<int32_t>(r % 5) - 2
-                                 : static_cast<int32_t>(r) >> (r % 20);
+            // Near an edge (wrapping past the ends of the range), or anywhere.
+            const uint32_t nearEdge = static_cast<uint32_t>(edges[r % 12]) + r % 5 - 2;
+            sums[i] = static_cast<int32_t>(i % 3 == 0 ? nearEdge : r) >> (i % 3 == 0 ? 0 : r % 20);
         }
         const uint32_t volume = round == 0 ? kUnity : 1 + static_cast<uint32_t>(rng()) % kUnity;
         std::vector<int16_t> fast(sums.size()), slow(sums.size());
