@@ -15,6 +15,7 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
     const uint64_t step = EffectiveStep(voice);
     int64_t p = JoinPosition(voice.position, voice.positionFraction);
     bool rampChecked = false;
+    uint64_t near = 0;
     while (frames > 0) {
         const int64_t whole = p >> 32;
         if (whole < 0) break;
@@ -22,7 +23,7 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
         const int64_t distance =
             WholeDistance(whole, boundary) * (int64_t{1} << 32) - static_cast<uint32_t>(p);
         if (distance < 0) break;
-        const uint64_t toBoundary = FramesToBoundary(distance, step, frames);
+        const uint64_t toBoundary = FramesToBoundaryNear(distance, step, frames, near);
         if (toBoundary > frames) {
             if (!rampChecked) SetUpRamp(voice);
             p += static_cast<int64_t>(step * frames);
@@ -70,9 +71,10 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     const int64_t end_fp32_32 = loopEnd << 32;
     int64_t p = start;
     int wraps = 0;
+    uint64_t near = 0;
     for (uint32_t left = frames; left > 0;) {
         const int64_t distance = end_fp32_32 - p;
-        const uint64_t toBoundary = FramesToBoundary(distance, step, left);
+        const uint64_t toBoundary = FramesToBoundaryNear(distance, step, left, near);
         const uint64_t chunk = std::min<uint64_t>(toBoundary, left);
         if (chunk > 0 && p + static_cast<int64_t>(step * (chunk - 1)) >= end_fp32_32) {
             return false;  // a frame would read at the loop end
