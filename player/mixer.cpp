@@ -23,7 +23,7 @@ bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
     return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
 }
 
-// How a chunk's frames are mixed: the scalar loops, or vectors of 256 or 512 bits.
+// The widest vector loops allowed (tests lower it to compare each width with the plain loops).
 uint32_t vectorLimit = 512;
 
 uint32_t WidestVectors() {
@@ -33,6 +33,8 @@ uint32_t WidestVectors() {
     return widest;
 }
 
+// Mixes one chunk (no boundary inside) with the plain loops, the vector loops of `vectorBits`
+// bits where the volumes allow, or no reads at all for a silent voice.
 void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32_t* accumulator,
               uint32_t frames, uint32_t vectorBits, mixer::PaddedSample& padded) {
     const int16_t* data = voice.sample->data;
