@@ -64,17 +64,14 @@ fi
 shot="$build/run-screenshot.png"
 rm -f "$shot"
 echo "no X display: running under Xvfb for $seconds s"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  openbox >/dev/null 2>&1 & wm=$!
-  for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+"$root/scripts/with-display.sh" bash -c '
   "$1" "$2" >/dev/null 2>&1 & app=$!
   for _ in $(seq 150); do xdotool search --onlyvisible --name "Language Selector" >/dev/null 2>&1 && break; sleep 0.2; done
   sleep "$3"
   import -window root "$4"
   kill "$app" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
-  wait "$app" 2>/dev/null || true
-  kill "$wm" 2>/dev/null || true' run "$wine" "$exe" "$seconds" "$shot"
+  wait "$app" 2>/dev/null || true' run "$wine" "$exe" "$seconds" "$shot"
 if [ -f "$shot" ]; then
   echo "screenshot: $shot"
 else
