@@ -32,8 +32,17 @@ HDC PictureBox::Dc() {
 }
 
 void PictureBox::Refresh() {
-    InvalidateRect(Hwnd(), nullptr, FALSE);
-    UpdateWindow(Hwnd());
+    if (!image_) {
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+        UpdateWindow(Hwnd());
+        return;
+    }
+    RECT client{};
+    GetClientRect(Hwnd(), &client);
+    HDC dc = GetDC(Hwnd());
+    image_->CopyTo(dc, client);
+    ReleaseDC(Hwnd(), dc);
+    ValidateRect(Hwnd(), nullptr);
 }
 
 void PictureBox::OnPaint() {
