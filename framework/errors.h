@@ -21,12 +21,12 @@ enum class ErrorCode : int {
 const char* ErrorText(ErrorCode code);
 
 class AppError : public std::runtime_error {
-public:
+  public:
     explicit AppError(ErrorCode code);
     AppError(ErrorCode code, const std::string& detail);
     ErrorCode code() const { return code_; }
 
-private:
+  private:
     ErrorCode code_;
 };
 

@@ -6,7 +6,7 @@
 namespace fw {
 
 class RandomGenerator {
-public:
+  public:
     explicit RandomGenerator(uint32_t seed = 0x50000u) : state_(seed) {}
 
     // Next draw: a multiple of 2^-24 in [0, 1), exactly representable as a float.
@@ -16,7 +16,7 @@ public:
     void Reseed(uint32_t seed) { state_ = seed; }
     void ReseedFromClock();
 
-private:
+  private:
     uint32_t state_;
 };
 
