@@ -128,7 +128,7 @@ std::vector<Module> GeneratedModules() {
     std::vector<Module> modules;
     for (int channels : {8, 16, 24, 32}) {
         modules.push_back({"busy" + std::to_string(channels),
-                           bench::WriteXm(bench::BusySong(channels, 1000 + channels))});
+                           xmtest::BuildXm(bench::BusySong(channels, 1000 + channels))});
     }
     return modules;
 }

@@ -13,32 +13,34 @@ struct Rng {
     uint32_t operator()() { return static_cast<uint32_t>(engine()); }
 };
 
-XmInstrument MakeInstrument(Rng& rng, int index, uint32_t maxPoints) {
-    XmInstrument ins;
+xmtest::XmInstrument MakeInstrument(Rng& rng, int index, uint32_t maxPoints) {
     const bool chip = index % 2 == 0;
     const uint32_t length = chip ? 32u << (rng() % 3) : 500 + rng() % (maxPoints - 499);
-    ins.points.resize(length);
+    std::vector<int16_t> points(length);
     const double cycles = chip ? 1.0 : 1.0 + static_cast<double>(rng() % 40);
     for (uint32_t i = 0; i < length; ++i) {
         const double phase = 2 * 3.14159265358979 * cycles * i / length;
         const double noise = chip ? 0.0 : (static_cast<double>(rng() % 2001) - 1000.0);
         const double square = std::sin(phase) >= 0 ? 1.0 : -1.0;
         const double wave = chip ? square : std::sin(phase);
-        ins.points[i] = static_cast<int16_t>(wave * 20000.0 + noise);
+        points[i] = static_cast<int16_t>(wave * 20000.0 + noise);
     }
-    ins.loopType = index % 5 == 4 ? 0 : index % 3 == 1 ? 2 : 1;
-    if (ins.loopType != 0) {
-        ins.loopStart = chip ? 0 : static_cast<uint32_t>(rng() % (length / 2));
-        ins.loopLength = length - ins.loopStart;
+    xmtest::XmSample sample = xmtest::Sample16(points);
+    const uint8_t loopType = index % 5 == 4 ? 0 : index % 3 == 1 ? 2 : 1;
+    sample.type = static_cast<uint8_t>(sample.type | loopType);
+    if (loopType != 0) {  // loop points in bytes: two per 16-bit point
+        const uint32_t loopStart = chip ? 0 : static_cast<uint32_t>(rng() % (length / 2));
+        sample.loopStartBytes = 2 * loopStart;
+        sample.loopLengthBytes = 2 * (length - loopStart);
     }
-    ins.volume = static_cast<uint8_t>(40 + rng() % 25);
-    ins.panning = static_cast<uint8_t>(rng() % 256);
-    ins.relativeNote = static_cast<int8_t>(chip ? 12 : 0);
-    return ins;
+    sample.volume = static_cast<uint8_t>(40 + rng() % 25);
+    sample.panning = static_cast<uint8_t>(rng() % 256);
+    sample.relativeNote = static_cast<int8_t>(chip ? 12 : 0);
+    return xmtest::InstrumentWith({sample});
 }
 
-XmCell MakeCell(Rng& rng, int instruments) {
-    XmCell cell;
+xm::Cell MakeCell(Rng& rng, int instruments) {
+    xm::Cell cell{};
     if (rng() % 3 != 0) {  // two notes in three cells replace the playing note
         cell.note = static_cast<uint8_t>(25 + rng() % 48);
         cell.instrument = static_cast<uint8_t>(1 + rng() % static_cast<uint32_t>(instruments));
@@ -71,21 +73,26 @@ XmCell MakeCell(Rng& rng, int instruments) {
 
 }  // namespace
 
-XmSong BusySong(int channels, uint32_t seed, int patterns, int rows, uint32_t maxSamplePoints) {
+xmtest::XmSong BusySong(int channels, uint32_t seed, int patterns, int rows,
+                        uint32_t maxSamplePoints) {
     Rng rng(seed);
-    XmSong song;
+    xmtest::XmSong song;
     song.name = "busy " + std::to_string(channels) + " channels";
-    song.channels = channels;
-    song.speed = 3 + static_cast<int>(rng() % 4);
-    song.bpm = 125 + static_cast<int>(rng() % 40);
+    song.channels = static_cast<uint16_t>(channels);
+    song.tempo = static_cast<uint16_t>(3 + rng() % 4);
+    song.bpm = static_cast<uint16_t>(125 + rng() % 40);
+    song.orders.clear();
     const int instrumentCount = 8;
     for (int i = 0; i < instrumentCount; ++i) {
         song.instruments.push_back(MakeInstrument(rng, i, maxSamplePoints));
     }
     for (int p = 0; p < patterns; ++p) {
-        std::vector<XmCell> cells;
-        for (int i = 0; i < rows * channels; ++i) cells.push_back(MakeCell(rng, instrumentCount));
-        song.patterns.push_back(std::move(cells));
+        xmtest::XmPattern pattern;
+        pattern.rows = static_cast<uint16_t>(rows);
+        for (int i = 0; i < rows * channels; ++i) {
+            pattern.cells.push_back(MakeCell(rng, instrumentCount));
+        }
+        song.patterns.push_back(std::move(pattern));
         song.orders.push_back(static_cast<uint8_t>(p));
     }
     return song;

@@ -1,9 +1,9 @@
-// Generated songs for the benchmark and the fuzz seeds.
+// Generated songs for the benchmark, written with the module builder the tests use.
 #pragma once
 
 #include <cstdint>
 
-#include "xm_writer.h"
+#include "tests/native/support/xm_builder.h"
 
 namespace bench {
 
@@ -11,7 +11,7 @@ namespace bench {
 // chip loops and longer ones, forward and ping-pong, a few one-shots), with slides, vibrato and
 // arpeggio mixed in: the voices the mixer keeps running behind replaced notes pile up.
 // `patterns` patterns of `rows` rows; samples of up to `maxSamplePoints` points.
-XmSong BusySong(int channels, uint32_t seed, int patterns = 8, int rows = 64,
-                uint32_t maxSamplePoints = 6000);
+xmtest::XmSong BusySong(int channels, uint32_t seed, int patterns = 8, int rows = 64,
+                        uint32_t maxSamplePoints = 6000);
 
 }  // namespace bench
