@@ -3,7 +3,7 @@
 #include "app/form1_stage.h"
 #include "framework/win/process.h"
 #include "framework/win/twips.h"
-#include "player/player.h"
+#include "player/output/player.h"
 
 namespace app {
 

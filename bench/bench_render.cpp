@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "player/arena.h"
-#include "player/loader.h"
-#include "player/mixer_options.h"
-#include "player/reader.h"
-#include "player/render.h"
+#include "player/song/arena.h"
+#include "player/song/loader.h"
+#include "player/mixer/mixer_options.h"
+#include "player/song/reader.h"
+#include "player/render/render.h"
 #include "songs.h"
 
 namespace {

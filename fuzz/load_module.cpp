@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "player/arena.h"
-#include "player/loader.h"
-#include "player/reader.h"
-#include "player/records.h"
+#include "player/song/arena.h"
+#include "player/song/loader.h"
+#include "player/song/reader.h"
+#include "player/song/records.h"
 
 // Every sample point is read into it, so that the sanitizers check the sample's size.
 volatile int16_t lastPointRead = 0;

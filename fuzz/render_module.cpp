@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "player/arena.h"
-#include "player/loader.h"
-#include "player/reader.h"
-#include "player/render.h"
+#include "player/song/arena.h"
+#include "player/song/loader.h"
+#include "player/song/reader.h"
+#include "player/render/render.h"
 
 namespace {
 

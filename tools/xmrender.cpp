@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "player/arena.h"
-#include "player/loader.h"
-#include "player/reader.h"
-#include "player/render.h"
+#include "player/song/arena.h"
+#include "player/song/loader.h"
+#include "player/song/reader.h"
+#include "player/render/render.h"
 
 namespace {
 

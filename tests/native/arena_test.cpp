@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "player/arena.h"
+#include "player/song/arena.h"
 
 namespace {
 

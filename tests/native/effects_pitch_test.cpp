@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "player/replay.h"
+#include "player/replay/replay.h"
 #include "tests/native/support/song_builder.h"
 
 namespace xm::test {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "player/replay.h"
+#include "player/replay/replay.h"
 #include "tests/native/support/song_builder.h"
 
 namespace xm::test {

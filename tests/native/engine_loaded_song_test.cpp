@@ -1,7 +1,7 @@
 // The engine on songs as the loader leaves them, from module files built in memory.
 #include <gtest/gtest.h>
 
-#include "player/engine.h"
+#include "player/replay/engine.h"
 #include "tests/native/support/song_builder.h"
 #include "tests/native/support/xm_builder.h"
 

@@ -2,7 +2,7 @@
 // looked up for a note, final volume and panning, and the step from both frequency tables.
 #include <gtest/gtest.h>
 
-#include "player/replay.h"
+#include "player/replay/replay.h"
 #include "tests/native/support/song_builder.h"
 
 namespace xm::test {

@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "player/mixer.h"
-#include "player/mixer_options.h"
-#include "player/records.h"
+#include "player/mixer/mixer.h"
+#include "player/mixer/mixer_options.h"
+#include "player/song/records.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "player/mixer_options.h"
-#include "player/render.h"
+#include "player/mixer/mixer_options.h"
+#include "player/render/render.h"
 #include "tests/native/support/song_builder.h"
 
 namespace xm::test {

@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "player/mixer.h"
-#include "player/records.h"
+#include "player/mixer/mixer.h"
+#include "player/song/records.h"
 
 namespace {
 

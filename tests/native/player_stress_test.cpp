@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "player/player.h"
-#include "player/player_state.h"
-#include "player/standin_device.h"
+#include "player/output/player.h"
+#include "player/output/player_state.h"
+#include "player/output/standin_device.h"
 #include "player_test_song.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "player/arena.h"
-#include "player/loader.h"
-#include "player/reader.h"
-#include "player/records.h"
-#include "player/render.h"
+#include "player/song/arena.h"
+#include "player/song/loader.h"
+#include "player/song/reader.h"
+#include "player/song/records.h"
+#include "player/render/render.h"
 
 namespace playertest {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "player/reader.h"
+#include "player/song/reader.h"
 
 namespace {
 

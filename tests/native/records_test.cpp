@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "player/records.h"
+#include "player/song/records.h"
 #include "tests/native/support/xm_builder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "player/render.h"
+#include "player/render/render.h"
 #include "tests/native/support/song_builder.h"
 
 namespace xm::test {

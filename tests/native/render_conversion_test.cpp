@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "player/block_conversion.h"
-#include "player/mixer_options.h"
-#include "player/render.h"
+#include "player/mixer/block_conversion.h"
+#include "player/mixer/mixer_options.h"
+#include "player/render/render.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <set>
 #include <string>
 
-#include "player/player.h"
-#include "player/player_state.h"
+#include "player/output/player.h"
+#include "player/output/player_state.h"
 #include "tests/native/player_test_song.h"
 
 namespace {

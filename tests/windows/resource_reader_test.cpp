@@ -3,10 +3,10 @@
 
 #include <windows.h>
 
-#include "player/arena.h"
-#include "player/loader.h"
-#include "player/reader.h"
-#include "player/win/resource_finder.h"
+#include "player/song/arena.h"
+#include "player/song/loader.h"
+#include "player/song/reader.h"
+#include "player/output/win/resource_finder.h"
 
 namespace {
 

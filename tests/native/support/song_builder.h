@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "player/engine.h"
-#include "player/records.h"
+#include "player/replay/engine.h"
+#include "player/song/records.h"
 
 namespace xm::test {
 

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "player/arena.h"
-#include "player/loader.h"
-#include "player/reader.h"
-#include "player/records.h"
+#include "player/song/arena.h"
+#include "player/song/loader.h"
+#include "player/song/reader.h"
+#include "player/song/records.h"
 
 namespace xmtest {
 

@@ -1,0 +1,220 @@
+#include <cstring>
+
+#include "player/mixer/mixer_frames.h"
+#include "player/mixer/mixer_simd.h"
+
+#ifdef XM_MIXER_VECTORS
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12's AVX-512 headers build their results from deliberately undefined vectors, which its
+// own analysis then reports as possibly uninitialised.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+#endif
+
+namespace xm::mixer {
+
+#ifdef XM_MIXER_VECTORS
+
+namespace {
+
+#define XM_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq")))
+
+// 16 frames at a time; positions as 64-bit lanes, frames 0..7 and 8..15.
+struct Positions {
+    __m512i low, high;
+};
+
+XM_AVX512 inline Positions StartPositions(int64_t p, int64_t s) {
+    const __m512i frame = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m512i offsets = _mm512_mullo_epi64(frame, _mm512_set1_epi64(s));
+    const __m512i start = _mm512_add_epi64(_mm512_set1_epi64(p), offsets);
+    return {start, _mm512_add_epi64(start, _mm512_set1_epi64(8 * s))};
+}
+
+// The points that 16 frames read: the point in the low half of each 32-bit lane, the next point
+// in the high half. Only the first `lanes` frames read memory; the others get arbitrary values.
+XM_AVX512 inline __m512i LoadPairs(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                                   int64_t step_fp32_32, __m512i whole, uint32_t lanes) {
+    const int64_t first = position_fp32_32 >> 32;
+    const int64_t last = (position_fp32_32 + (lanes - 1) * step_fp32_32) >> 32;
+    const int64_t base = first < last ? first : last;
+    const int64_t span = (first < last ? last : first) - base;
+    const __m512i offset = _mm512_sub_epi32(whole, _mm512_set1_epi32(static_cast<int32_t>(base)));
+    const __m512i words = _mm512_add_epi32(_mm512_add_epi32(offset, _mm512_slli_epi32(offset, 16)),
+                                           _mm512_set1_epi32(1 << 16));
+    if (span <= 30 && base + 32 <= int64_t{points}) {
+        // All reads lie within 32 points from `base`: one load and one word permutation.
+        return _mm512_permutexvar_epi16(words, _mm512_loadu_si512(data + base));
+    }
+    if (span <= 62 && base + 64 <= int64_t{points}) {
+        // Steps of 2 to 4 points per frame: a window of 64 points.
+        return _mm512_permutex2var_epi16(_mm512_loadu_si512(data + base), words,
+                                         _mm512_loadu_si512(data + base + 32));
+    }
+    // Far apart or near the end of the data: one read per frame.
+    alignas(64) int32_t at[16];
+    _mm512_store_si512(at, whole);
+    alignas(64) uint32_t pairs[16] = {};
+    for (uint32_t i = 0; i < lanes; ++i) std::memcpy(&pairs[i], data + at[i], 4);
+    return _mm512_load_si512(pairs);
+}
+
+// Moves the low half of each 64-bit lane to the high half and back.
+XM_AVX512 inline __m512i SwapHalves(__m512i x) {
+    return _mm512_shuffle_epi32(x, _MM_PERM_CDAB);
+}
+
+// Interpolated points with 6 extra bits for 16 frames, as Interpolate computes them.
+XM_AVX512 inline __m512i InterpolateSixteen(const int16_t* data, uint32_t points,
+                                            int64_t position_fp32_32, int64_t step_fp32_32,
+                                            const Positions& p, uint32_t lanes = 16) {
+    const __m512i oddWords =
+        _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+    const __m512i evenWords =
+        _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    const __m512i whole = _mm512_permutex2var_epi32(p.low, oddWords, p.high);
+    const __m512i fraction = _mm512_permutex2var_epi32(p.low, evenWords, p.high);
+    const __m512i pair = LoadPairs(data, points, position_fp32_32, step_fp32_32, whole, lanes);
+    const __m512i point16 = _mm512_slli_epi32(pair, 16);  // the point alone, in the high half
+    const __m512i delta =
+        _mm512_sub_epi32(_mm512_srai_epi32(pair, 16), _mm512_srai_epi32(point16, 16));
+    const __m512i half = _mm512_srli_epi32(fraction, 1);
+    // (delta x half) >> 25 in 64 bits; the low 32 bits of a logical shift are the same.
+    const __m512i even = _mm512_srli_epi64(_mm512_mul_epi32(delta, half), 25);
+    const __m512i odd =
+        _mm512_srli_epi64(_mm512_mul_epi32(SwapHalves(delta), SwapHalves(half)), 25);
+    const __m512i share = _mm512_mask_blend_epi32(0xAAAA, even, SwapHalves(odd));
+    return _mm512_add_epi32(_mm512_srai_epi32(point16, 10), share);  // 64 x s0 + share
+}
+
+// floor((p + bias) / 128) of the 64-bit products p of the even 32-bit lanes of v and volume, in
+// the low half of each 64-bit lane. With a bias of 64 for negative products this is
+// ((p >> 6) + (p < 0)) >> 1.
+XM_AVX512 inline __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
+    return _mm512_srli_epi64(_mm512_add_epi64(_mm512_mul_epi32(v, volume), bias), 7);
+}
+
+// Adds the first `lanes` of 16 frames of left and right contributions to the interleaved
+// accumulator. Volumes are 0 or more, so a product is negative exactly when its point is (a zero
+// product is not moved by the bias).
+XM_AVX512 inline void AddSixteen(int32_t* accumulator, __m512i v, __m512i left, __m512i right,
+                                 uint32_t lanes = 16) {
+    const __m512i vOdd = SwapHalves(v);
+    const __m512i bias = _mm512_and_si512(_mm512_srai_epi32(v, 31), _mm512_set1_epi32(64));
+    const __m512i biasEven = _mm512_and_si512(bias, _mm512_set1_epi64(0xFFFFFFFF));
+    const __m512i biasOdd = _mm512_srli_epi64(bias, 32);
+    const __m512i pairUp =
+        _mm512_setr_epi32(0, 16, 2, 18, 4, 20, 6, 22, 8, 24, 10, 26, 12, 28, 14, 30);
+    // Left/right pairs of frames 0, 2, .. 14 and of frames 1, 3, .. 15.
+    const __m512i even = _mm512_permutex2var_epi32(SideEven(v, left, biasEven), pairUp,
+                                                   SideEven(v, right, biasEven));
+    const __m512i odd = _mm512_permutex2var_epi32(SideEven(vOdd, SwapHalves(left), biasOdd), pairUp,
+                                                  SideEven(vOdd, SwapHalves(right), biasOdd));
+    const __m512i firstHalf = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
+    const __m512i secondHalf = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
+    int32_t* out = accumulator;
+    const __m512i a = _mm512_permutex2var_epi64(even, firstHalf, odd);
+    const __m512i b = _mm512_permutex2var_epi64(even, secondHalf, odd);
+    if (lanes == 16) {
+        _mm512_storeu_si512(out, _mm512_add_epi32(_mm512_loadu_si512(out), a));
+        _mm512_storeu_si512(out + 16, _mm512_add_epi32(_mm512_loadu_si512(out + 16), b));
+        return;
+    }
+    // A chunk's last few frames: only their sums are touched.
+    const uint32_t sums = 2 * lanes;
+    const __mmask16 maskA = static_cast<__mmask16>(sums >= 16 ? 0xFFFF : (1u << sums) - 1);
+    const __mmask16 maskB = static_cast<__mmask16>(sums > 16 ? (1u << (sums - 16)) - 1 : 0);
+    _mm512_mask_storeu_epi32(out, maskA, _mm512_add_epi32(_mm512_maskz_loadu_epi32(maskA, out), a));
+    _mm512_mask_storeu_epi32(out + 16, maskB,
+                             _mm512_add_epi32(_mm512_maskz_loadu_epi32(maskB, out + 16), b));
+}
+
+}  // namespace
+
+bool Avx512Available() {
+    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
+           __builtin_cpu_supports("avx512dq") != 0;
+}
+
+XM_AVX512 int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                               int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
+                               int32_t* accumulator, uint32_t frames) {
+    const uint32_t groups = frames / 16;
+    Positions p = StartPositions(position_fp32_32, step_fp32_32);
+    const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
+    const __m512i left = _mm512_set1_epi32(leftVolume), right = _mm512_set1_epi32(rightVolume);
+    for (uint32_t g = 0; g < groups; ++g) {
+        const int64_t at = position_fp32_32 + int64_t{16} * g * step_fp32_32;
+        AddSixteen(accumulator + 32 * g, InterpolateSixteen(data, points, at, step_fp32_32, p),
+                   left, right);
+        p.low = _mm512_add_epi64(p.low, advance);
+        p.high = _mm512_add_epi64(p.high, advance);
+    }
+    const uint32_t rest = frames % 16;
+    if (rest != 0) {
+        const int64_t at = position_fp32_32 + int64_t{16} * groups * step_fp32_32;
+        AddSixteen(accumulator + 32 * groups,
+                   InterpolateSixteen(data, points, at, step_fp32_32, p, rest), left, right, rest);
+    }
+    return position_fp32_32 + int64_t{frames} * step_fp32_32;
+}
+
+XM_AVX512 int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                                int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
+                                int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
+                                uint32_t frames) {
+    const uint32_t groups = frames / 16;
+    Positions p = StartPositions(position_fp32_32, step_fp32_32);
+    const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
+    const __m512i frame = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    __m512i left = _mm512_add_epi32(_mm512_set1_epi32(leftVolume),
+                                    _mm512_mullo_epi32(frame, _mm512_set1_epi32(leftIncrement)));
+    __m512i right = _mm512_add_epi32(_mm512_set1_epi32(rightVolume),
+                                     _mm512_mullo_epi32(frame, _mm512_set1_epi32(rightIncrement)));
+    const __m512i leftStep = _mm512_set1_epi32(16 * leftIncrement);
+    const __m512i rightStep = _mm512_set1_epi32(16 * rightIncrement);
+    for (uint32_t g = 0; g < groups; ++g) {
+        const int64_t at = position_fp32_32 + int64_t{16} * g * step_fp32_32;
+        AddSixteen(accumulator + 32 * g, InterpolateSixteen(data, points, at, step_fp32_32, p),
+                   left, right);
+        p.low = _mm512_add_epi64(p.low, advance);
+        p.high = _mm512_add_epi64(p.high, advance);
+        left = _mm512_add_epi32(left, leftStep);
+        right = _mm512_add_epi32(right, rightStep);
+    }
+    const uint32_t rest = frames % 16;
+    if (rest != 0) {
+        const int64_t at = position_fp32_32 + int64_t{16} * groups * step_fp32_32;
+        AddSixteen(accumulator + 32 * groups,
+                   InterpolateSixteen(data, points, at, step_fp32_32, p, rest), left, right, rest);
+    }
+    leftVolume += static_cast<int32_t>(frames) * leftIncrement;
+    rightVolume += static_cast<int32_t>(frames) * rightIncrement;
+    return position_fp32_32 + int64_t{frames} * step_fp32_32;
+}
+
+#else
+
+bool Avx512Available() {
+    return false;
+}
+
+int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                     int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
+                     int32_t* accumulator, uint32_t frames) {
+    return MixSteady256(data, points, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                        accumulator, frames);
+}
+
+int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                      int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
+                      int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
+                      uint32_t frames) {
+    return MixRamping256(data, points, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                         leftIncrement, rightIncrement, accumulator, frames);
+}
+
+#endif
+
+}  // namespace xm::mixer

@@ -1,0 +1,54 @@
+#include "player/mixer/mixer_span.h"
+
+namespace xm::mixer {
+
+namespace {
+
+void StopVoice(Voice& voice) {
+    voice.position = 0;
+    voice.positionFraction = 0;
+    voice.sample = nullptr;
+}
+
+// Reflects the position into the loop, reversing the direction at every mirror.
+void TurnPingPong(Voice& voice, int64_t loopStart, int64_t loopEnd) {
+    const int64_t low = loopStart << 32, high = loopEnd << 32, period = 2 * (high - low);
+    int64_t p = JoinPosition(voice.position, voice.positionFraction);
+    bool backward = voice.direction == 0;  // the first mirror is about the boundary just passed
+    p = backward ? 2 * high - p : 2 * low - p;
+    // Two mirrors, one about each end, move the position by a whole period: skip those at once.
+    if (p > high + period) p -= (p - high - 1) / period * period;
+    if (p < low - period) p += (low - p - 1) / period * period;
+    while (p < low || p > high) {
+        backward = p > high;
+        p = backward ? 2 * high - p : 2 * low - p;
+    }
+    voice.direction = backward ? 1 : 0;
+    StorePosition(voice, p);
+}
+
+}  // namespace
+
+void HandleBoundary(Voice& voice) {
+    const Sample& s = *voice.sample;
+    const int64_t loopLength = s.loopLength;
+    if ((s.loopType != 1 && s.loopType != 2) || loopLength <= 0) {
+        StopVoice(voice);
+        return;
+    }
+    const int64_t loopEnd = LoopEnd(s);
+    if (s.loopType == 2) {
+        TurnPingPong(voice, s.loopStart, loopEnd);
+        return;
+    }
+    const int64_t position = voice.position;
+    int64_t wrapped;
+    if (position > loopEnd) {
+        wrapped = s.loopStart + (position - loopEnd) % loopLength;
+    } else {
+        wrapped = std::max<int64_t>(position - loopLength, 0);
+    }
+    voice.position = static_cast<int32_t>(wrapped);
+}
+
+}  // namespace xm::mixer

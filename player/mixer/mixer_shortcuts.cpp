@@ -1,0 +1,126 @@
+#include "player/mixer/mixer_shortcuts.h"
+
+#include <cstring>
+
+#include "player/mixer/mixer_simd.h"
+#include "player/mixer/mixer_span.h"
+
+namespace xm::mixer {
+
+// A faded-out voice on a forward loop, as the chunk loop below would move it, but without its
+// other cases: only the position moves, wrapping at the loop end. Most replaced notes end here.
+void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
+    const Sample& s = *voice.sample;
+    const int64_t loopEnd = LoopEnd(s), loopLength = s.loopLength;
+    const uint64_t step = EffectiveStep(voice);
+    int64_t p = JoinPosition(voice.position, voice.positionFraction);
+    bool rampChecked = false;
+    uint64_t near = 0;
+    while (frames > 0) {
+        const int64_t whole = p >> 32;
+        if (whole < 0) break;
+        const int64_t boundary = whole < loopEnd ? loopEnd : int64_t{s.length};
+        const int64_t distance =
+            WholeDistance(whole, boundary) * (int64_t{1} << 32) - static_cast<uint32_t>(p);
+        if (distance < 0) break;
+        const uint64_t toBoundary = FramesToBoundaryNear(distance, step, frames, near);
+        if (toBoundary > frames) {
+            if (!rampChecked) SetUpRamp(voice);
+            p += static_cast<int64_t>(step * frames);
+            break;
+        }
+        if (toBoundary > 0) {
+            if (!rampChecked) SetUpRamp(voice);
+            rampChecked = true;
+            p += static_cast<int64_t>(step * toBoundary);
+            frames -= static_cast<uint32_t>(toBoundary);
+        }
+        const int64_t reached = p >> 32;
+        const int64_t wrapped = reached > loopEnd ? s.loopStart + (reached - loopEnd) % loopLength
+                                                  : std::max<int64_t>(reached - loopLength, 0);
+        p = JoinPosition(static_cast<int32_t>(wrapped), static_cast<uint32_t>(p));
+    }
+    StorePosition(voice, p);
+}
+
+bool IsSilentAndSettled(const Voice& voice) {
+    return voice.leftVolume == 0 && voice.rightVolume == 0 && voice.leftTarget == 0 &&
+           voice.rightTarget == 0 && voice.rampFramesLeft == 0;
+}
+
+// A heard voice on a short forward loop wraps many times per span, and each wrap would start a
+// new chunk. Where every wrap of the span moves the position back by exactly one loop length and
+// no frame reads past the loop end, the frames read the same points as a position that never
+// wraps would in the loop repeated end to end: the span is then mixed in one chunk from such a
+// copy. Returns false, with nothing changed, where that does not hold.
+bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
+                            uint32_t vectorBits) {
+    constexpr int64_t kMaxPoints = 2048;
+    const Sample& s = *voice.sample;
+    const int64_t loopStart = s.loopStart, loopEnd = LoopEnd(s), loopLength = s.loopLength;
+    if (voice.position < 0 || voice.position >= loopEnd || s.data[loopEnd] != s.data[loopStart]) {
+        return false;
+    }
+    const uint64_t step = EffectiveStep(voice);
+    const int64_t start = JoinPosition(voice.position, voice.positionFraction);
+    const int64_t first = voice.position;
+    const int64_t last = (start + static_cast<int64_t>(step * (frames - 1))) >> 32;
+    if (last + 1 - first + PaddedSample::kRoom > kMaxPoints) return false;
+
+    // The chunks the span would take, position by position.
+    const int64_t end_fp32_32 = loopEnd << 32;
+    int64_t p = start;
+    int wraps = 0;
+    uint64_t near = 0;
+    for (uint32_t left = frames; left > 0;) {
+        const int64_t distance = end_fp32_32 - p;
+        const uint64_t toBoundary = FramesToBoundaryNear(distance, step, left, near);
+        const uint64_t chunk = std::min<uint64_t>(toBoundary, left);
+        if (chunk > 0 && p + static_cast<int64_t>(step * (chunk - 1)) >= end_fp32_32) {
+            return false;  // a frame would read at the loop end
+        }
+        p += static_cast<int64_t>(step * chunk);
+        left -= static_cast<uint32_t>(chunk);
+        if (toBoundary > chunk) break;
+        if (p < end_fp32_32 || p - end_fp32_32 >= (loopLength << 32)) return false;
+        p -= loopLength << 32;
+        ++wraps;
+    }
+    if (wraps == 0) return false;
+
+    SetUpRamp(voice);
+    if (voice.rampFramesLeft != 0 || voice.leftVolume < 0 || voice.leftVolume > 32767 ||
+        voice.rightVolume < 0 || voice.rightVolume > 32767) {
+        return false;  // (the ramp set-up is what the chunk loop does first as well)
+    }
+    int16_t unrolled[kMaxPoints];
+    const int64_t count = last + 1 - first + PaddedSample::kRoom;
+    // The points up to the loop end as they are, then the loop from its second point on, again
+    // and again (the loop end holds a copy of the loop start).
+    int64_t i = std::min(count, loopEnd - first + 1);
+    std::memcpy(unrolled, s.data + first, static_cast<size_t>(i) * sizeof(int16_t));
+    for (int64_t offset = (first + i - loopEnd) % loopLength; i < count; offset = 0) {
+        const int64_t n = std::min(loopLength - offset, count - i);
+        std::memcpy(unrolled + i, s.data + loopStart + offset,
+                    static_cast<size_t>(n) * sizeof(int16_t));
+        i += n;
+    }
+    const int64_t relative = start - (first << 32);
+    auto* mix = vectorBits == 512 ? MixSteady512 : MixSteady256;
+    mix(unrolled, static_cast<uint32_t>(count), relative, static_cast<int64_t>(step),
+        voice.leftVolume, voice.rightVolume, accumulator, frames);
+    StorePosition(voice, p);
+    return true;
+}
+
+void PaddedSample::Prepare(const int16_t* sampleData, uint32_t samplePoints) {
+    data = sampleData;
+    points = samplePoints;
+    if (samplePoints > kMaxPoints) return;
+    std::memcpy(copy, sampleData, samplePoints * sizeof(int16_t));
+    std::memset(copy + samplePoints, 0, kRoom * sizeof(int16_t));
+    data = copy;
+    points = samplePoints + kRoom;
+}
+
+}  // namespace xm::mixer
