@@ -13,3 +13,4 @@ if ((${#missing[@]})); then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+"$here/install-wow64.sh"
