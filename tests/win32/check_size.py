@@ -43,7 +43,8 @@ def main(path):
         print(f"{name:10} {virtual_size:8} {raw_size:8}")
         if name.startswith(".eh_fram") and virtual_size > MAX_EH_FRAME_BYTES:
             problems.append(f"{name} holds {virtual_size} bytes of unwind tables "
-                            f"(at most {MAX_EH_FRAME_BYTES}): exception code came back")
+                            f"(at most {MAX_EH_FRAME_BYTES}): "
+                            "the program's own code carries unwind tables again")
     print(f"file: {len(data)} bytes (at most {MAX_FILE_BYTES})")
     if len(data) > MAX_FILE_BYTES:
         problems.append(f"{len(data)} bytes, more than {MAX_FILE_BYTES}")
