@@ -21,7 +21,7 @@ class UserDialogs {
 
     // The folder browser, owned by no window, with `title` above the folder tree; only
     // file-system folders can be confirmed. Returns the path picked, or nothing when the user
-    // cancels. Raises an AppError when the shell's browser cannot be used. Window thread.
+    // cancels. Raises an error when the shell's browser cannot be used. Window thread.
     virtual std::optional<std::wstring> BrowseForFolder(const std::wstring& title) = 0;
 };
 

@@ -17,6 +17,22 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
 
+# The Windows program's own code: no exceptions and no thread-safe guards on static locals.
+# A raised error ends the program where it is raised (framework/errors.h), so nothing is ever
+# unwound, and the static locals are first reached on the window's thread or before the
+# player's worker starts. Without the C++ runtime's exception machinery and guard calls, the
+# program carries neither the unwinder nor the POSIX threads runtime behind them. The 32-bit
+# build drops the unwind tables too (the 64-bit one keeps them: Windows itself reads them).
+# Test code keeps exceptions.
+function(ls_program_code target)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-threadsafe-statics)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+      target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
+    endif()
+  endif()
+endfunction()
+
 # A static library from every .cpp of one folder (an interface library while the folder is empty).
 function(ls_folder_library name dir)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
@@ -26,6 +42,9 @@ function(ls_folder_library name dir)
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_LIBS})
     ls_warnings(${name})
+    if(NOT dir MATCHES "/tests/")
+      ls_program_code(${name})
+    endif()
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})

@@ -1,11 +1,27 @@
 #include "framework/errors.h"
 
+#include <cstdlib>
+
+#ifndef _WIN32
+#include <cstdio>
+#endif
+
 namespace fw {
+
+namespace {
+RaiseHandler installedHandler = nullptr;
+}
 
 const char* ErrorText(ErrorCode code) {
     switch (code) {
+        case ErrorCode::Unnumbered:
+            return "";
+        case ErrorCode::PlatformCallFailed:
+            return "Invalid procedure call or argument";
         case ErrorCode::Overflow:
             return "Overflow";
+        case ErrorCode::OutOfMemory:
+            return "Out of memory";
         case ErrorCode::SubscriptOutOfRange:
             return "Subscript out of range";
         case ErrorCode::DivisionByZero:
@@ -14,19 +30,33 @@ const char* ErrorText(ErrorCode code) {
             return "Object required";
         case ErrorCode::CannotCreateObject:
             return "ActiveX component can't create object";
-        case ErrorCode::PlatformCallFailed:
-            return "Invalid procedure call or argument";
     }
     return "Application-defined or object-defined error";
 }
 
-AppError::AppError(ErrorCode code) : std::runtime_error(ErrorText(code)), code_(code) {}
-
-AppError::AppError(ErrorCode code, const std::string& detail)
-    : std::runtime_error(std::string(ErrorText(code)) + ": " + detail), code_(code) {}
-
-void Raise(ErrorCode code) {
-    throw AppError(code);
+void Raise(ErrorCode code, const char* detail) {
+    if (RaiseHandler handler = installedHandler) handler(code, detail);
+    EndWithError(code, detail);
 }
+
+RaiseHandler SetRaiseHandler(RaiseHandler handler) {
+    const RaiseHandler previous = installedHandler;
+    installedHandler = handler;
+    return previous;
+}
+
+#ifndef _WIN32
+// Natively (tests and tools) the box's text goes to the standard error.
+void EndWithError(ErrorCode code, const char* detail) {
+    if (code == ErrorCode::Unnumbered) {
+        std::fprintf(stderr, "Run-time error:\n\n%s\n", detail ? detail : "");
+    } else {
+        std::fprintf(stderr, "Run-time error '%d':\n\n%s%s%s\n", static_cast<int>(code),
+                     ErrorText(code), detail ? ": " : "", detail ? detail : "");
+    }
+    std::fflush(stderr);
+    std::_Exit(static_cast<int>(kUnhandledErrorExitCode));
+}
+#endif
 
 }  // namespace fw

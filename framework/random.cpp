@@ -1,6 +1,6 @@
 #include "framework/random.h"
 
-#include <chrono>
+#include "framework/clock.h"
 
 namespace fw {
 
@@ -17,8 +17,7 @@ float RandomGenerator::Next() {
 }
 
 void RandomGenerator::ReseedFromClock() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    const auto ticks = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+    const uint64_t ticks = MonotonicMicroseconds();
     state_ = static_cast<uint32_t>(ticks) ^ static_cast<uint32_t>(ticks >> 32) ^ 0xA5A5A5A5u;
 }
 

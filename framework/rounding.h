@@ -6,7 +6,7 @@
 
 namespace fw {
 
-// Rounds to nearest, ties to even. Raises ErrorCode::Overflow (AppError) when the rounded value
+// Rounds to nearest, ties to even. Raises ErrorCode::Overflow when the rounded value
 // lies outside the 32-bit signed range, and for NaN.
 int32_t RoundToInt32(double value);
 

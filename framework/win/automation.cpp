@@ -18,6 +18,11 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
+// The interface identifiers as constants of this file: the system's import library of them
+// (uuid) would bring a few thousand of their neighbours into the program.
+constexpr IID kNoInterface{};  // IID_NULL
+const IID kDispatch = __uuidof(IDispatch);
+
 void JoinApartment() {
     // Joining again is harmless (S_FALSE, or RPC_E_CHANGED_MODE for a thread already in the
     // multi-threaded apartment, where the object works as well). The apartment lives as long as
@@ -37,19 +42,22 @@ Variant::Variant(const std::wstring& text) {
     VariantInit(&value_);
     value_.vt = VT_BSTR;
     value_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (!value_.bstrVal) throw std::bad_alloc();
+    if (!value_.bstrVal) Raise(ErrorCode::OutOfMemory);
 }
 
 Variant::Variant(const Variant& other) {
     VariantInit(&value_);
-    if (FAILED(VariantCopy(&value_, const_cast<VARIANT*>(&other.value_)))) throw std::bad_alloc();
+    if (FAILED(VariantCopy(&value_, const_cast<VARIANT*>(&other.value_)))) {
+        Raise(ErrorCode::OutOfMemory);
+    }
 }
 
 Variant& Variant::operator=(const Variant& other) {
     if (this != &other) {
         VariantClear(&value_);
-        if (FAILED(VariantCopy(&value_, const_cast<VARIANT*>(&other.value_))))
-            throw std::bad_alloc();
+        if (FAILED(VariantCopy(&value_, const_cast<VARIANT*>(&other.value_)))) {
+            Raise(ErrorCode::OutOfMemory);
+        }
     }
     return *this;
 }
@@ -74,28 +82,28 @@ AutoObject Variant::AsObject() const {
         object = value_.pdispVal;
     } else if (value_.vt == VT_UNKNOWN && value_.punkVal) {
         IDispatch* queried = nullptr;
-        if (SUCCEEDED(value_.punkVal->QueryInterface(IID_IDispatch,
-                                                     reinterpret_cast<void**>(&queried)))) {
+        if (SUCCEEDED(
+                value_.punkVal->QueryInterface(kDispatch, reinterpret_cast<void**>(&queried)))) {
             AutoObject result(queried);
             queried->Release();
             return result;
         }
     }
-    if (!object) throw AppError(ErrorCode::ObjectRequired);
+    if (!object) Raise(ErrorCode::ObjectRequired);
     return AutoObject(object);
 }
 
 std::wstring Variant::AsString() const {
     Variant copy;
     if (FAILED(VariantChangeType(copy.Get(), const_cast<VARIANT*>(&value_), 0, VT_BSTR))) {
-        throw AppError(ErrorCode::PlatformCallFailed, "value is not text");
+        Raise(ErrorCode::PlatformCallFailed, "value is not text");
     }
     const BSTR text = copy.Get()->bstrVal;
     return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
 }
 
 AutoObject::AutoObject(IDispatch* object) : object_(object) {
-    if (!object_) throw AppError(ErrorCode::ObjectRequired);
+    if (!object_) Raise(ErrorCode::ObjectRequired);
     object_->AddRef();
 }
 
@@ -127,8 +135,8 @@ Variant AutoObject::Invoke(const std::wstring& name, WORD flags,
     std::wstring member = name;
     LPOLESTR names[] = {member.data()};
     DISPID id = DISPID_UNKNOWN;
-    if (FAILED(object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
-        throw AppError(ErrorCode::PlatformCallFailed, "no member " + Narrow(name));
+    if (FAILED(object_->GetIDsOfNames(kNoInterface, names, 1, LOCALE_USER_DEFAULT, &id))) {
+        Raise(ErrorCode::PlatformCallFailed, ("no member " + Narrow(name)).c_str());
     }
     // IDispatch takes the arguments last first.
     std::vector<VARIANT> reversed;
@@ -138,12 +146,12 @@ Variant AutoObject::Invoke(const std::wstring& name, WORD flags,
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     Variant result;
     EXCEPINFO exception{};
-    const HRESULT hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+    const HRESULT hr = object_->Invoke(id, kNoInterface, LOCALE_USER_DEFAULT, flags, &params,
                                        result.Get(), &exception, nullptr);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
-    if (FAILED(hr)) throw AppError(ErrorCode::PlatformCallFailed, "call of " + Narrow(name));
+    if (FAILED(hr)) Raise(ErrorCode::PlatformCallFailed, ("call of " + Narrow(name)).c_str());
     return result;
 }
 
@@ -151,13 +159,13 @@ AutoObject CreateObject(const std::wstring& progId) {
     JoinApartment();
     CLSID clsid{};
     if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) {
-        throw AppError(ErrorCode::CannotCreateObject, Narrow(progId));
+        Raise(ErrorCode::CannotCreateObject, Narrow(progId).c_str());
     }
     IDispatch* object = nullptr;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDispatch,
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, kDispatch,
                                 reinterpret_cast<void**>(&object))) ||
         !object) {
-        throw AppError(ErrorCode::CannotCreateObject, Narrow(progId));
+        Raise(ErrorCode::CannotCreateObject, Narrow(progId).c_str());
     }
     AutoObject result(object);
     object->Release();

@@ -27,9 +27,9 @@ class Variant {
 
     // True for no object: empty, null, or an object reference that is null.
     bool IsNothing() const;
-    // The object held. Raises ObjectRequired (AppError) when the value holds none.
+    // The object held. Raises ObjectRequired when the value holds none.
     AutoObject AsObject() const;
-    // The value as text. Raises PlatformCallFailed (AppError) when it cannot be converted.
+    // The value as text. Raises PlatformCallFailed when it cannot be converted.
     std::wstring AsString() const;
 
   private:
@@ -45,7 +45,7 @@ class AutoObject {
     ~AutoObject();
 
     // Calls the method (or reads the property) `name` with `arguments` in call order.
-    // Raises an AppError when the object has no such member or the call fails.
+    // Raises PlatformCallFailed when the object has no such member or the call fails.
     Variant Call(const std::wstring& name, const std::vector<Variant>& arguments = {}) const;
     // Reads the property `name`.
     Variant Get(const std::wstring& name) const;
@@ -58,7 +58,7 @@ class AutoObject {
 
 // Creates a new object of the class registered as `progId` (e.g. "Shell.Application") on the
 // calling thread, which joins a single-threaded apartment first if it has none. Raises
-// CannotCreateObject (AppError) when the class is unknown or cannot be created.
+// CannotCreateObject when the class is unknown or cannot be created.
 AutoObject CreateObject(const std::wstring& progId);
 
 }  // namespace fw

@@ -10,7 +10,7 @@ BackingImage::BackingImage(int width, int height, COLORREF fill)
         WindowDc screen(nullptr);
         bitmap_.Reset(CreateCompatibleBitmap(screen.Get(), width_, height_));
     }
-    if (!dc_.Get() || !bitmap_) throw AppError(ErrorCode::PlatformCallFailed, "backing image");
+    if (!dc_.Get() || !bitmap_) Raise(ErrorCode::PlatformCallFailed, "backing image");
     original_ = SelectObject(dc_.Get(), bitmap_.Get());
     GdiObject<HBRUSH> brush(CreateSolidBrush(fill));
     const RECT all{0, 0, width_, height_};

@@ -11,7 +11,7 @@ namespace fw {
 class BackingImage {
   public:
     // A bitmap of `width` x `height` pixels in the screen's format, filled with `fill`.
-    // Fails with an AppError. Window thread.
+    // Raises PlatformCallFailed on failure. Window thread.
     BackingImage(int width, int height, COLORREF fill);
     BackingImage(const BackingImage&) = delete;
     BackingImage& operator=(const BackingImage&) = delete;

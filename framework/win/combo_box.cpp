@@ -47,7 +47,7 @@ void ComboBox::SetText(const std::wstring& text) {
             return;
         }
     }
-    throw AppError(ErrorCode::PlatformCallFailed, "text is not an item of the list");
+    Raise(ErrorCode::PlatformCallFailed, "text is not an item of the list");
 }
 
 }  // namespace fw

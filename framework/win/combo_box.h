@@ -17,14 +17,14 @@ class ComboBox : public Control {
 
     // Creates the box at `rect` with the items in order; the closed box's height is the
     // system's for the font; the dropped-down list has room for eight rows of `rect`'s height.
-    // Fails with an AppError. Window thread.
+    // Raises PlatformCallFailed on failure. Window thread.
     void Create(HWND parent, const PixelRect& rect, const std::vector<std::wstring>& items,
                 HFONT font);
 
     // The text of the item selected; empty text when none is.
     std::wstring Text() const;
     // Selects the item whose text equals `text` exactly. A text that is no item of the list
-    // raises an AppError and leaves the selection as it was.
+    // raises PlatformCallFailed, with the selection as it was.
     void SetText(const std::wstring& text);
 
     int Count() const;

@@ -14,7 +14,7 @@ class CommandButton : public Control {
   public:
     CommandButton() = default;
 
-    // Creates the button. Fails with an AppError. Window thread.
+    // Creates the button. Raises PlatformCallFailed on failure. Window thread.
     void Create(HWND parent, const PixelRect& rect, const std::wstring& caption, HFONT font);
 
     // Runs when the button is pressed (mouse, keyboard, BM_CLICK), on the window thread.

@@ -24,7 +24,7 @@ void Control::CreateSystemControl(const wchar_t* className, DWORD style, DWORD e
     hwnd_ = CreateWindowExW(exStyle, className, text.c_str(), style | WS_CHILD, rect.left, rect.top,
                             rect.width, rect.height, parent, nullptr, GetModuleHandleW(nullptr),
                             nullptr);
-    if (!hwnd_) throw AppError(ErrorCode::PlatformCallFailed, "CreateWindowEx");
+    if (!hwnd_) Raise(ErrorCode::PlatformCallFailed, "CreateWindowEx");
     SetPropW(hwnd_, kObjectProperty, this);
 }
 

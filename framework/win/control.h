@@ -28,7 +28,7 @@ class Control {
     Control() = default;
     virtual ~Control();
 
-    // Creates the control window as a child of `parent`. Fails with an AppError.
+    // Creates the control window as a child of `parent`. Raises PlatformCallFailed on failure.
     void CreateSystemControl(const wchar_t* className, DWORD style, DWORD exStyle,
                              const std::wstring& text, const PixelRect& rect, HWND parent);
 

@@ -17,7 +17,7 @@ Font::Font(const std::wstring& face, double points, int weight, BYTE charset) {
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     face.copy(lf.lfFaceName, LF_FACESIZE - 1);
     font_.Reset(CreateFontIndirectW(&lf));
-    if (!font_) throw AppError(ErrorCode::PlatformCallFailed, "CreateFontIndirect");
+    if (!font_) Raise(ErrorCode::PlatformCallFailed, "CreateFontIndirect");
 }
 
 }  // namespace fw

@@ -10,7 +10,7 @@
 namespace fw {
 
 // Owns one GDI font. Points are converted to a character height at the screen's resolution
-// (9 points at 96 dpi: 12 pixels). Fails with an AppError when the font cannot be made.
+// (9 points at 96 dpi: 12 pixels). Raises PlatformCallFailed when the font cannot be made.
 class Font {
   public:
     Font(const std::wstring& face, double points, int weight, BYTE charset);

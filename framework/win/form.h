@@ -17,7 +17,7 @@ class Form : public Window {
     bool Loaded() const { return Hwnd() != nullptr; }
 
     // Creates the window hidden with its controls, then runs the load event. Once; later calls
-    // do nothing. Fails with an AppError. Window thread.
+    // do nothing. Raises PlatformCallFailed on failure. Window thread.
     void Load();
 
     // Loads on first use, makes the window visible and active and returns; the activate event

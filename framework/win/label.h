@@ -16,7 +16,7 @@ class Label : public Window {
     Label() = default;
 
     // Creates the label at `rect`'s position inside `parent`; its size then follows the caption.
-    // Fails with an AppError. Window thread.
+    // Raises PlatformCallFailed on failure. Window thread.
     void Create(HWND parent, const PixelRect& rect, const std::wstring& caption, HFONT font);
 
     std::wstring Caption() const { return Text(); }

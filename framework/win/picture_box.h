@@ -23,7 +23,7 @@ class PictureBox : public Window {
     PictureBox() = default;
 
     // Creates the box at `rect` (outer size, one-pixel border included). With auto-redraw the
-    // backing image starts filled with the background colour. Fails with an AppError.
+    // backing image starts filled with the background colour. Raises PlatformCallFailed on failure.
     void Create(HWND parent, const PixelRect& rect, const PictureBoxStyle& style, HFONT font);
 
     // Inner drawing size and outer size (border included), in pixels.

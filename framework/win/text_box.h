@@ -13,7 +13,7 @@ class TextBox : public Control {
   public:
     TextBox() = default;
 
-    // Creates the box, shown or not. Fails with an AppError. Window thread.
+    // Creates the box, shown or not. Raises PlatformCallFailed on failure. Window thread.
     void Create(HWND parent, const PixelRect& rect, bool visible, HFONT font);
 
     std::wstring Text() const { return WindowText(Hwnd()); }

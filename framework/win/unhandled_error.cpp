@@ -2,71 +2,102 @@
 
 #include <windows.h>
 
-#include <new>
-
-#include "framework/errors.h"
 #include "framework/win/process.h"
-#include "framework/win/text.h"
 
 namespace fw {
 
 namespace {
 
-constexpr int kOutOfMemory = 7;
+// A text built in place and cut at its capacity: the error path must not need the heap, since
+// the error it reports may be that the heap is exhausted.
+class FixedText {
+  public:
+    void Append(const wchar_t* text) {
+        while (*text) Put(*text++);
+    }
+    // ASCII; any other byte shows as U+FFFD.
+    void AppendAscii(const char* text) {
+        for (; *text; ++text) Put(static_cast<unsigned char>(*text) < 128 ? *text : L'\uFFFD');
+    }
+    void AppendDecimal(unsigned number) {
+        wchar_t digits[10];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<wchar_t>(L'0' + number % 10);
+            number /= 10;
+        } while (number > 0);
+        while (count > 0) Put(digits[--count]);
+    }
+    wchar_t* Buffer() { return text_; }
+    size_t Capacity() const { return kCapacity; }
+    void SetLength(size_t length) { length_ = length < kCapacity ? length : kCapacity - 1; }
+    const wchar_t* Get() {
+        text_[length_] = L'\0';
+        return text_;
+    }
 
-// Decimal digits of a non-negative number (std::to_wstring would pull the whole printf family
-// into the program).
-std::wstring Decimal(int number) {
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
-        number /= 10;
-    } while (number > 0);
-    return digits;
+  private:
+    static constexpr size_t kCapacity = 1024;
+    void Put(wchar_t c) {
+        if (length_ + 1 < kCapacity) text_[length_++] = c;
+    }
+
+    wchar_t text_[kCapacity];
+    size_t length_ = 0;
+};
+
+void FormatErrorText(ErrorCode code, const char* detail, FixedText& out) {
+    if (code == ErrorCode::Unnumbered) {
+        out.Append(L"Run-time error:\n\n");
+        if (detail) out.AppendAscii(detail);
+        return;
+    }
+    out.Append(L"Run-time error '");
+    out.AppendDecimal(static_cast<unsigned>(code));
+    out.Append(L"':\n\n");
+    out.AppendAscii(ErrorText(code));
+    if (detail) {
+        out.Append(L": ");
+        out.AppendAscii(detail);
+    }
 }
 
-std::wstring RunTimeError(int number, const std::wstring& text) {
-    return L"Run-time error '" + Decimal(number) + L"':\n\n" + text;
+void FormatProgramName(FixedText& out) {
+    wchar_t* path = out.Buffer();
+    const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(out.Capacity()));
+    size_t start = 0;
+    size_t end = n;
+    for (size_t i = 0; i < n; ++i) {
+        if (path[i] == L'\\' || path[i] == L'/') start = i + 1;
+    }
+    for (size_t i = start; i < n; ++i) {
+        if (path[i] == L'.') end = i;
+    }
+    for (size_t i = start; i < end; ++i) path[i - start] = path[i];
+    out.SetLength(end - start);
 }
 
 }  // namespace
 
-std::wstring UnhandledErrorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const AppError& e) {
-        return RunTimeError(static_cast<int>(e.code()), Widen(e.what()));
-    } catch (const std::bad_alloc&) {
-        return RunTimeError(kOutOfMemory, L"Out of memory");
-    } catch (const std::exception& e) {
-        return L"Run-time error:\n\n" + Widen(e.what());
-    } catch (...) {
-        return L"Run-time error:\n\nUnknown error";
-    }
+void EndWithError(ErrorCode code, const char* detail) {
+    FixedText text;
+    FormatErrorText(code, detail, text);
+    FixedText title;
+    FormatProgramName(title);
+    MessageBoxW(nullptr, text.Get(), title.Get(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    End(kUnhandledErrorExitCode);
+}
+
+std::wstring UnhandledErrorText(ErrorCode code, const char* detail) {
+    FixedText text;
+    FormatErrorText(code, detail, text);
+    return text.Get();
 }
 
 std::wstring ProgramName() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path, n);
-    const auto slash = name.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) name.erase(0, slash + 1);
-    const auto dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos) name.erase(dot);
-    return name;
-}
-
-void ReportUnhandledError() noexcept {
-    std::wstring text = L"Run-time error";
-    std::wstring title = L"Error";
-    try {
-        text = UnhandledErrorText(std::current_exception());
-        title = ProgramName();
-    } catch (...) {
-        // Keep the plain texts: nothing may escape from here.
-    }
-    MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
-    End(kUnhandledErrorExitCode);
+    FixedText name;
+    FormatProgramName(name);
+    return name.Get();
 }
 
 }  // namespace fw

@@ -1,7 +1,6 @@
 #include "framework/win/window.h"
 
 #include "framework/errors.h"
-#include "framework/win/unhandled_error.h"
 
 namespace fw {
 
@@ -33,14 +32,14 @@ void Window::RegisterClassOnce(const wchar_t* className, UINT classStyle, HBRUSH
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hbrBackground = background;
     wc.lpszClassName = className;
-    if (!RegisterClassExW(&wc)) throw AppError(ErrorCode::PlatformCallFailed, "RegisterClassEx");
+    if (!RegisterClassExW(&wc)) Raise(ErrorCode::PlatformCallFailed, "RegisterClassEx");
 }
 
 void Window::CreateWindowOfClass(const wchar_t* className, DWORD style, DWORD exStyle,
                                  const std::wstring& text, const PixelRect& rect, HWND parent) {
     CreateWindowExW(exStyle, className, text.c_str(), style, rect.left, rect.top, rect.width,
                     rect.height, parent, nullptr, GetModuleHandleW(nullptr), this);
-    if (!hwnd_) throw AppError(ErrorCode::PlatformCallFailed, "CreateWindowEx");
+    if (!hwnd_) Raise(ErrorCode::PlatformCallFailed, "CreateWindowEx");
 }
 
 LRESULT Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -65,7 +64,7 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         self->hwnd_ = nullptr;
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    return Guarded([&] { return self->OnMessage(msg, wParam, lParam); });
+    return self->OnMessage(msg, wParam, lParam);
 }
 
 std::wstring WindowText(HWND hwnd) {

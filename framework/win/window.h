@@ -1,6 +1,6 @@
 // Base of the framework's own window classes: the object is attached to its window at creation
-// (GWLP_USERDATA) and receives the window's messages in OnMessage. An exception escaping a
-// handler never crosses the Win32 frames: it takes the unhandled-error path at the boundary.
+// (GWLP_USERDATA) and receives the window's messages in OnMessage. An error raised in a handler
+// shows its box and ends the program from there (framework/errors.h).
 #pragma once
 
 #include <windows.h>
@@ -33,11 +33,12 @@ class Window {
     Window() = default;
     virtual ~Window();
 
-    // Registers a window class of ours once per process (idempotent). Fails with an AppError.
+    // Registers a window class of ours once per process (idempotent). Raises PlatformCallFailed on
+    // failure.
     static void RegisterClassOnce(const wchar_t* className, UINT classStyle, HBRUSH background);
 
     // Creates the window of class `className` (registered before) with this object attached.
-    // Fails with an AppError.
+    // Raises PlatformCallFailed on failure.
     void CreateWindowOfClass(const wchar_t* className, DWORD style, DWORD exStyle,
                              const std::wstring& text, const PixelRect& rect, HWND parent);
 

@@ -25,7 +25,7 @@ void SelectSource(Reader& reader, const void* source, uint32_t parameter, uint32
 
 // Waits for the worker told to stop; false when it has not ended in time. The lock is free
 // meanwhile so that a worker in the middle of ending its song can finish.
-bool WaitForStoppingWorker(PlayerState& player, std::unique_lock<std::mutex>& lock) {
+bool WaitForStoppingWorker(PlayerState& player, std::unique_lock<PlayerLock>& lock) {
     ThreadService& threads = *player.platform.threads;
     lock.unlock();
     const bool ended = threads.WaitForEnd(player.stopping, kStopWaitMs);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "player/output/player_lock.h"
 #include "player/song/arena.h"
 #include "player/song/loader.h"
 #include "player/output/output_platform.h"
@@ -30,7 +31,7 @@ inline constexpr uint32_t kStopRequested = 1;  // by StopPlayback, on the caller
 inline constexpr uint32_t kStopSongEnded = 2;  // by the worker, at the end of a no-loop song
 
 struct PlayerState {
-    std::mutex lock;
+    PlayerLock lock;
     OutputPlatform platform{};           // lock; fixed while a worker runs
     std::atomic<void*> device{nullptr};  // the open device's handle; lock to change
     bool arenaInUse = false;             // lock: the arena holds a song

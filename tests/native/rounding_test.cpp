@@ -6,6 +6,7 @@
 #include "framework/errors.h"
 #include "framework/random.h"
 #include "framework/rounding.h"
+#include "tests/native/support/raised_errors.h"
 
 namespace {
 
@@ -38,13 +39,10 @@ TEST(Rounding, OutsideTheRangeIsAnOverflowError) {
     for (double v :
          {2147483647.5, 2147483648.0, -2147483649.0, 1e300, -1e300,
           std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
-        try {
-            fw::RoundToInt32(v);
-            ADD_FAILURE() << "no error for " << v;
-        } catch (const fw::AppError& e) {
-            EXPECT_EQ(e.code(), fw::ErrorCode::Overflow);
-            EXPECT_STREQ(e.what(), "Overflow");
-        }
+        EXPECT_EXIT(testing_support::RaiseIn([v] { fw::RoundToInt32(v); }),
+                    testing_support::EndedByError(),
+                    testing_support::RaisedPattern(fw::ErrorCode::Overflow))
+            << v;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "gfx/logo_frame.h"
 #include "gfx/starfield.h"
 #include "tests/native/starfield_script.h"
+#include "tests/native/support/raised_errors.h"
 
 namespace {
 
@@ -164,13 +165,11 @@ TEST(StarfieldFrame, CoordinateBeyondThirtyTwoBitsIsAnOverflowError) {
     PlaceStar(*field, 0, 1.4e9f, 1.0f);
     PixelRecorder recorder;
     ScriptedDraws none({});
-    try {
-        field->DrawStars(recorder, none);
-        ADD_FAILURE() << "no error raised";
-    } catch (const fw::AppError& e) {
-        EXPECT_EQ(e.code(), fw::ErrorCode::Overflow);
-    }
-    EXPECT_EQ(recorder.pixels.size(), 1u);  // the erase went out, the draw did not
+    // The erase went out, the draw did not.
+    EXPECT_EXIT(testing_support::RaiseIn([&] { field->DrawStars(recorder, none); },
+                                         [&] { return std::to_string(recorder.pixels.size()); }),
+                testing_support::EndedByError(),
+                testing_support::RaisedPattern(fw::ErrorCode::Overflow, "", "1"));
 }
 
 TEST(LogoFrame, ReseedsThenDrawsOpacityThenTheReloadDecisionAndCentresOnTheOuterSize) {

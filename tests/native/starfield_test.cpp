@@ -4,10 +4,12 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "framework/errors.h"
 #include "gfx/starfield.h"
 #include "tests/native/starfield_script.h"
+#include "tests/native/support/raised_errors.h"
 
 namespace {
 
@@ -19,13 +21,13 @@ std::unique_ptr<gfx::Starfield> Field(int32_t width, int32_t height) {
     return field;
 }
 
-void ExpectError(fw::ErrorCode code, const std::function<void()>& action) {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised";
-    } catch (const fw::AppError& e) {
-        EXPECT_EQ(e.code(), code) << e.what();
-    }
+// Expects `action` to raise `code` (in a child process), leaving the state that `state`
+// describes as `stateText`.
+void ExpectError(fw::ErrorCode code, const std::function<void()>& action,
+                 const std::function<std::string()>& state = {},
+                 const std::string& stateText = "") {
+    EXPECT_EXIT(testing_support::RaiseIn(action, state), testing_support::EndedByError(),
+                testing_support::RaisedPattern(code, "", stateText));
 }
 
 TEST(StarfieldGeometry, PictureBoxAtNinetySixDpi) {
@@ -107,8 +109,10 @@ TEST(StarfieldSeeding, IndicesOutsideTheArrayAreASubscriptError) {
     auto field = Field(318, 95);
     ScriptedDraws draws({0.5f}, true);
     for (int32_t index : {-1, 10000, 2147483647}) {
-        ExpectError(fw::ErrorCode::SubscriptOutOfRange,
-                    [&] { field->ResetStar(index, false, draws); });
+        // Checked before the first draw.
+        ExpectError(
+            fw::ErrorCode::SubscriptOutOfRange, [&] { field->ResetStar(index, false, draws); },
+            [&] { return std::to_string(draws.draws) + " draws"; }, "0 draws");
         ExpectError(fw::ErrorCode::SubscriptOutOfRange, [&] { field->StarAt(index); });
     }
     EXPECT_EQ(draws.draws, 0);

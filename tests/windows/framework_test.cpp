@@ -17,6 +17,8 @@
 #include "framework/win/pump.h"
 #include "framework/win/twips.h"
 #include "framework/win/unhandled_error.h"
+#include "tests/native/support/raised_errors.h"
+#include "tests/windows/support/error_box.h"
 #include "tests/windows/support/files.h"
 #include "tests/windows/support/recording_dialogs.h"
 #include "tests/windows/support/window_probe.h"
@@ -42,6 +44,10 @@ class CountingForm : public fw::Form {
     void OnLoad() override { ++loads; }
     void OnActivate() override { ++activations; }
 };
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
 
 RECT RectInParent(HWND child) {
     RECT rc{};
@@ -115,6 +121,7 @@ TEST(Label, FollowsAFontChange) {
 }
 
 TEST(ComboBox, SettingTheTextSelectsThatItemExactly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     RecordingDialogs dialogs;
     app::Form1 form(dialogs);
     form.Load();
@@ -123,9 +130,15 @@ TEST(ComboBox, SettingTheTextSelectsThatItemExactly) {
     combo.SetText(L"German");
     EXPECT_EQ(SendMessageW(combo.Hwnd(), CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(combo.Text(), L"German");
-    EXPECT_THROW(combo.SetText(L"english"), fw::AppError);
-    EXPECT_THROW(combo.SetText(L"French"), fw::AppError);
-    EXPECT_EQ(combo.Text(), L"German");
+    // A text that is no item raises the error with the selection as it was.
+    for (const wchar_t* notAnItem : {L"english", L"French"}) {
+        EXPECT_EXIT(testing_support::RaiseIn([&] { combo.SetText(notAnItem); },
+                                             [&] { return Narrow(combo.Text()); }),
+                    testing_support::EndedByError(),
+                    testing_support::RaisedPattern(fw::ErrorCode::PlatformCallFailed,
+                                                   "text is not an item of the list", "German"))
+            << Narrow(notAnItem);
+    }
     EXPECT_EQ(GetWindowLongW(combo.Hwnd(), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
 }
 
@@ -276,19 +289,13 @@ TEST_F(MainWindow, TabMovesTheFocusInTabIndexOrderAndReturnPressesApply) {
     EXPECT_EQ(dialogs.log, (std::vector<std::wstring>{L"Error!!!: File not found!", L"browse"}));
 }
 
-// Run in a child process: an error escaping a click handler shows the error box, which a
-// "user" thread reads to stderr and closes, and the program ends.
+// Run in a child process: an error raised in a click handler shows the error box, which a
+// "user" thread reads to stderr and closes, and the program ends there.
 [[noreturn]] void ClickIntoAnOverflow() {
     CountingForm form;
     form.button.Click = [] { fw::Raise(fw::ErrorCode::Overflow); };
     form.ShowModeless();
-    std::thread user([] {
-        if (HWND box = testing_support::WaitForWindow(fw::ProgramName(), 10000)) {
-            fprintf(stderr, "box: %ls\n", testing_support::StaticTexts(box).c_str());
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-    });
-    user.detach();
+    testing_support::AnswerErrorBox();
     SendMessageW(form.button.Hwnd(), BM_CLICK, 0, 0);
     fprintf(stderr, "still running after the error\n");
     fw::End(0);
@@ -297,17 +304,49 @@ TEST_F(MainWindow, TabMovesTheFocusInTabIndexOrderAndReturnPressesApply) {
 TEST(UnhandledErrorDeathTest, AnErrorInAHandlerIsNamedInABoxAndEndsTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(ClickIntoAnOverflow(), testing::ExitedWithCode(fw::kUnhandledErrorExitCode),
-                "box: Run-time error '6':\n\nOverflow");
+                "box: Run-time error '6':\n\nOverflow\n");
+}
+
+// The box shows at once where the error is raised, before anything after the raise can run.
+TEST(UnhandledErrorDeathTest, AnErrorOutsideAnyHandlerEndsTheProgramWithItsBox) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            testing_support::AnswerErrorBox();
+            RecordingDialogs dialogs;
+            app::Form1 form(dialogs);
+            form.Load();
+            form.Lang_Combo.SetText(L"French");
+            fprintf(stderr, "still running after the error\n");
+            fw::End(0);
+        },
+        testing::ExitedWithCode(fw::kUnhandledErrorExitCode),
+        "box: Run-time error '5':\n\nInvalid procedure call or argument: text is not an item "
+        "of the list\n");
 }
 
 TEST(UnhandledError, TextNamesTheError) {
-    EXPECT_EQ(fw::UnhandledErrorText(
-                  std::make_exception_ptr(fw::AppError(fw::ErrorCode::SubscriptOutOfRange))),
+    EXPECT_EQ(fw::UnhandledErrorText(fw::ErrorCode::SubscriptOutOfRange),
               L"Run-time error '9':\n\nSubscript out of range");
-    EXPECT_EQ(fw::UnhandledErrorText(std::make_exception_ptr(std::bad_alloc())),
+    EXPECT_EQ(fw::UnhandledErrorText(fw::ErrorCode::OutOfMemory),
               L"Run-time error '7':\n\nOut of memory");
-    EXPECT_EQ(fw::UnhandledErrorText(std::make_exception_ptr(std::runtime_error("boom"))),
-              L"Run-time error:\n\nboom");
+    EXPECT_EQ(fw::UnhandledErrorText(fw::ErrorCode::CannotCreateObject, "No.Such.Class"),
+              L"Run-time error '429':\n\nActiveX component can't create object: No.Such.Class");
+    EXPECT_EQ(fw::UnhandledErrorText(fw::ErrorCode::Unnumbered, "basic_string::_M_create"),
+              L"Run-time error:\n\nbasic_string::_M_create");
+    // Built without the heap, cut rather than overrun: a detail of any length fits.
+    const std::string longDetail(5000, 'x');
+    const std::wstring cut = fw::UnhandledErrorText(fw::ErrorCode::Overflow, longDetail.c_str());
+    EXPECT_EQ(cut.size(), 1023u);
+    EXPECT_EQ(cut.substr(0, 31), L"Run-time error '6':\n\nOverflow: ");
+}
+
+TEST(UnhandledError, TitleIsTheProgramFileWithoutItsExtension) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring file = std::wstring(path).substr(std::wstring(path).find_last_of(L'\\') + 1);
+    EXPECT_EQ(fw::ProgramName() + L".exe", file);
+    EXPECT_EQ(fw::ProgramName(), L"framework_test");
 }
 
 }  // namespace

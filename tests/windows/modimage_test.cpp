@@ -3,10 +3,12 @@
 
 #include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "framework/errors.h"
 #include "gfx/win/bitmap.h"
 #include "gfx/win/modimage.h"
+#include "tests/native/support/raised_errors.h"
 #include "tests/windows/support/gfx_canvas.h"
 
 namespace {
@@ -47,6 +49,15 @@ bool Near(uint32_t rgb, uint32_t want, int tolerance) {
         if (std::abs(a - b) > tolerance) return false;
     }
     return true;
+}
+
+// Pixels of the canvas that are no longer the background.
+int DrawnPixels(const Canvas& canvas) {
+    int drawn = 0;
+    for (int y = 0; y < canvas.Height(); ++y) {
+        for (int x = 0; x < canvas.Width(); ++x) drawn += canvas.At(x, y) != kBackground;
+    }
+    return drawn;
 }
 
 class ModImage : public ::testing::Test {
@@ -158,13 +169,14 @@ TEST_F(ModImage, EmptyImageOrUnusableDeviceContextDrawsNothingAndRaisesNothing) 
 }
 
 TEST_F(ModImage, RectangleBeyondThirtyTwoBitsIsAnOverflowError) {
-    try {
-        gfx::DrawImage(logo, canvas.Dc(), 160, 48, 1e10, std::nullopt, 1.0f, 0.0f);
-        ADD_FAILURE() << "no error raised";
-    } catch (const fw::AppError& e) {
-        EXPECT_EQ(e.code(), fw::ErrorCode::Overflow);
-    }
-    ExpectCanvas(canvas, [](int, int) { return kBackground; });
+    // Raised before anything is drawn.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        testing_support::RaiseIn(
+            [&] { gfx::DrawImage(logo, canvas.Dc(), 160, 48, 1e10, std::nullopt, 1.0f, 0.0f); },
+            [&] { return std::to_string(DrawnPixels(canvas)) + " pixels drawn"; }),
+        testing_support::EndedByError(),
+        testing_support::RaisedPattern(fw::ErrorCode::Overflow, "", "0 pixels drawn"));
 }
 
 TEST_F(ModImage, FillTextureTilesTheImageOverTheRectangleOnly) {

@@ -10,11 +10,17 @@
 #include "app/user_dialogs.h"
 #include "framework/errors.h"
 #include "framework/win/automation.h"
+#include "framework/win/process.h"
+#include "tests/native/support/raised_errors.h"
+#include "tests/windows/support/error_box.h"
 #include "tests/windows/support/recording_dialogs.h"
 #include "tests/windows/support/window_probe.h"
 
 namespace {
 
+using testing_support::EndedByError;
+using testing_support::RaisedPattern;
+using testing_support::RaiseIn;
 using testing_support::StaticTexts;
 
 struct DialogSearch {
@@ -94,16 +100,30 @@ TEST(ShellDialogs, FolderBrowserReturnsThePickedPathOrNothingWhenCancelled) {
     }
 }
 
-TEST(Automation, UnknownClassesAndMembersRaiseErrors) {
-    try {
-        fw::CreateObject(L"No.Such.Class");
-        FAIL() << "created an object of an unknown class";
-    } catch (const fw::AppError& e) {
-        EXPECT_EQ(e.code(), fw::ErrorCode::CannotCreateObject);
-    }
-    const fw::AutoObject shell = fw::CreateObject(L"Shell.Application");
-    EXPECT_THROW(shell.Call(L"NoSuchMember"), fw::AppError);
-    EXPECT_THROW(fw::Variant().AsObject(), fw::AppError);
+TEST(AutomationDeathTest, UnknownClassesAndMembersRaiseErrors) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(RaiseIn([] { fw::CreateObject(L"No.Such.Class"); }), EndedByError(),
+                RaisedPattern(fw::ErrorCode::CannotCreateObject, "No.Such.Class"));
+    EXPECT_EXIT(RaiseIn([] {
+                    const fw::AutoObject shell = fw::CreateObject(L"Shell.Application");
+                    shell.Call(L"NoSuchMember");
+                }),
+                EndedByError(),
+                RaisedPattern(fw::ErrorCode::PlatformCallFailed, "no member NoSuchMember"));
+    EXPECT_EXIT(RaiseIn([] { fw::Variant().AsObject(); }), EndedByError(),
+                RaisedPattern(fw::ErrorCode::ObjectRequired));
+}
+
+TEST(AutomationDeathTest, AnUnknownClassEndsTheProgramWithItsBox) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            testing_support::AnswerErrorBox();
+            fw::CreateObject(L"No.Such.Class");
+            fw::End(0);
+        },
+        testing::ExitedWithCode(fw::kUnhandledErrorExitCode),
+        "box: Run-time error '429':\n\nActiveX component can't create object: No.Such.Class\n");
 }
 
 }  // namespace
