@@ -22,7 +22,8 @@ Form1::Form1(UserDialogs& dialogs)
 
 void Form1::Form_Initialize() {
     Form1Stage stage(*this);
-    gfx::InitStarfield(stage);
+    gfx::ProgramDraws draws;
+    gfx::InitStarfield(stage, draws);
 }
 
 void Form1::Form_Load() {

@@ -12,12 +12,4 @@ void Form1Stage::DoEvents() {
     fw::DoEvents();
 }
 
-void ServeEventsForever(gfx::StarfieldStage& stage) {
-    stage.ShowModeless();
-    for (;;) {
-        stage.DoEvents();
-        fw::WaitForEvents();
-    }
-}
-
 }  // namespace app

@@ -24,8 +24,4 @@ class Form1Stage : public gfx::StarfieldStage {
     Form1& form_;
 };
 
-// Shows the window and serves its events until the program ends from inside them (the window's
-// unload event). Window thread.
-[[noreturn]] void ServeEventsForever(gfx::StarfieldStage& stage);
-
 }  // namespace app

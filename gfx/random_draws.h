@@ -12,7 +12,8 @@ class RandomDraws {
     virtual void Reseed() = 0;
 };
 
-// The program's own generator (fw::ProgramRandom). Window thread only.
+// The program's own generator (fw::ProgramRandom), which never draws 0: a star seeded at radius 0
+// would never leave the centre. Window thread only.
 class ProgramDraws final : public RandomDraws {
   public:
     float Draw() override;

@@ -6,17 +6,21 @@ namespace fw {
 
 namespace {
 constexpr wchar_t kClassName[] = L"fw.PictureBox";
-}
+// A stage keeps a device context of its own: it is copied to the screen every frame, and a
+// common one would have its visible region worked out anew each time it is fetched.
+constexpr wchar_t kStageClassName[] = L"fw.PictureBox.Stage";
+}  // namespace
 
 void PictureBox::Create(HWND parent, const PixelRect& rect, const PictureBoxStyle& style,
                         HFONT font) {
     style_ = style;
     font_ = font;
     backgroundBrush_.Reset(CreateSolidBrush(style.background));
-    RegisterClassOnce(kClassName, 0, nullptr);
+    const wchar_t* className = style.autoRedraw ? kStageClassName : kClassName;
+    RegisterClassOnce(className, style.autoRedraw ? CS_OWNDC : 0, nullptr);
     const DWORD windowStyle =
         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    CreateWindowOfClass(kClassName, windowStyle, 0, L"", rect, parent);
+    CreateWindowOfClass(className, windowStyle, 0, L"", rect, parent);
     if (style.autoRedraw) {
         image_ = std::make_unique<BackingImage>(ScaleWidth(), ScaleHeight(), style.background);
         SetTextColor(image_->Dc(), style.foreground);
@@ -37,12 +41,13 @@ void PictureBox::Refresh() {
         UpdateWindow(Hwnd());
         return;
     }
+    // A paint that is still pending copies the same image again; validating here would cost a
+    // further call to the window system on every frame.
     RECT client{};
     GetClientRect(Hwnd(), &client);
     HDC dc = GetDC(Hwnd());
     image_->CopyTo(dc, client);
     ReleaseDC(Hwnd(), dc);
-    ValidateRect(Hwnd(), nullptr);
 }
 
 void PictureBox::OnPaint() {

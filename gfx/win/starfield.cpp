@@ -60,10 +60,9 @@ void Pace(StarfieldStage& stage, uint32_t frameStart_ms) {
 
 }  // namespace
 
-void InitStarfield(StarfieldStage& stage) {
+void InitStarfield(StarfieldStage& stage, RandomDraws& draws) {
     stage.ShowModeless();
     stage.DoEvents();
-    static ProgramDraws draws;
     draws.Reseed();
     Starfield& field = Stars();
     field.SetGeometry(stage.ScaleWidth(), stage.ScaleHeight());

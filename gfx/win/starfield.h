@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "gfx/random_draws.h"
+
 namespace gfx {
 
 // What the starfield needs of the main window and its drawing stage (Picture1).
@@ -20,8 +22,9 @@ class StarfieldStage {
     virtual void Refresh() = 0;  // shows the backing image on screen
 };
 
-// Shows the window, seeds the stars and runs the frame loop. Never returns: the program ends
+// Shows the window, seeds the stars and runs the frame loop, taking every random value from
+// `draws` (the program passes its own generator, ProgramDraws). Never returns: the program ends
 // from inside the event pump (the window's unload event). Window thread.
-[[noreturn]] void InitStarfield(StarfieldStage& stage);
+[[noreturn]] void InitStarfield(StarfieldStage& stage, RandomDraws& draws);
 
 }  // namespace gfx

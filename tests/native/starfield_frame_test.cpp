@@ -85,6 +85,48 @@ TEST(StarfieldFrame, StarMovesAcceleratesTurnsAndErasesWhereItWas) {
     EXPECT_EQ(recorder.pixels[1], (Pixel{189, 48, gfx::MakeColorRef(36, 36, 36)}));
 }
 
+TEST(StarfieldFrame, MotionIsKeptInSinglesAndThePixelIsPlacedInDoublePrecision) {
+    // Each case sits next to a rounding boundary, where a wrong constant or a wrong precision
+    // lands one unit in the last place (or one pixel) away. An angle of -1e-6 turns to exactly 0.
+    constexpr float kToZero = -gfx::kAngleStep_rad;
+    struct Case {
+        const char* what;
+        float radius, speed, angle;
+        float newRadius, newSpeed, newAngle;
+        int32_t x, y;
+    };
+    const Case cases[] = {
+        // 1.04296875 * 1.00001 in double precision would give 0x1.0b00aep+0.
+        {"acceleration is the single nearest 1.00001", 1.0f, 1.04296875f, kToZero, 1.04296875f,
+         0x1.0b00b0p+0f, 0.0f, 160, 48},
+        // Adding 1e-6 in double precision would give 0x1.8637bep-19.
+        {"angle step is the single nearest 1e-6", 0.0f, 1.0f, 0x1p-19f, 0.0f, gfx::kAcceleration,
+         0x1.8637bcp-19f, 159, 48},
+        // The product is 0.5 - 2^-35, stored as 0.5: 159.5 goes to the even 160; the unrounded
+        // product would give 159.
+        {"radius is stored as a single", 0x1.00008p-1f, 0x1.ffffp-1f, kToZero, 0.5f, 0x1.000028p+0f,
+         0.0f, 160, 48},
+        // 159.49999997 gives 159; summed in single precision it would be 159.5 and give 160.
+        {"x is placed in double precision", 0x1.fffffep-2f, 1.0f, kToZero, 0x1.fffffep-2f,
+         gfx::kAcceleration, 0.0f, 159, 48},
+        // At a quarter turn 48 + 1.49999988 gives 49; in single precision 49.5 would give 50.
+        {"y is placed in double precision", 0x1.7ffffep+0f, 1.0f, 0x1.921fa6p+0f, 0x1.7ffffep+0f,
+         gfx::kAcceleration, 0x1.921fb6p+0f, 159, 49},
+    };
+    for (const Case& c : cases) {
+        auto field = StillField();
+        gfx::Star& star = PlaceStar(*field, 0, c.radius, c.speed, c.angle);
+        PixelRecorder recorder;
+        ScriptedDraws none({});
+        field->DrawStars(recorder, none);
+        EXPECT_EQ(star.Radius, c.newRadius) << c.what;
+        EXPECT_EQ(star.Speed, c.newSpeed) << c.what;
+        EXPECT_EQ(star.Angle, c.newAngle) << c.what;
+        EXPECT_EQ(star.X, c.x) << c.what;
+        EXPECT_EQ(star.Y, c.y) << c.what;
+    }
+}
+
 TEST(StarfieldFrame, OnlyARadiusStrictlyBeyondTheMaximumReseeds) {
     auto field = StillField();
     PlaceStar(*field, 0, 212.0f, 1.0f);
@@ -95,6 +137,28 @@ TEST(StarfieldFrame, OnlyARadiusStrictlyBeyondTheMaximumReseeds) {
     EXPECT_EQ(draws.draws, 5);  // star 1 only, without jitter
     EXPECT_EQ(field->StarAt(0).Radius, 212.0f);
     EXPECT_EQ(field->StarAt(1).Radius, 21.2f);
+}
+
+TEST(StarfieldFrame, StarSeededWithTheSmallestDrawFliesOutAndIsReseeded) {
+    // The program's generator never draws 0 (a star at radius 0 never moves, and its speed
+    // overflows after some 8.9 million frames); its smallest draw, 2^-24, starts a star 2.5e-6
+    // pixels out, which still reaches the edge within a few thousand frames.
+    auto field = StillField();
+    ScriptedDraws seeding({0.0f, 0.0f, 0.0f, 0.0f, 0x1p-24f});
+    field->ResetStar(0, false, seeding);
+    ASSERT_GT(field->StarAt(0).StartRadius, 0.0f);
+    ScriptedDraws reseeding({0.5f}, true);
+    PixelRecorder recorder;
+    int frames = 0;
+    while (reseeding.draws == 0 && frames < 3000) {
+        field->DrawStars(recorder, reseeding);
+        recorder.pixels.clear();
+        ++frames;
+    }
+    EXPECT_EQ(reseeding.draws, 5);
+    EXPECT_GT(frames, 1000);
+    EXPECT_EQ(field->StarAt(0).Radius, 21.2f);
+    EXPECT_EQ(field->StarAt(0).Speed, 1.0f);
 }
 
 TEST(StarfieldFrame, ReseededStarIsDrawnBlackAtItsNewStartInTheSameFrame) {

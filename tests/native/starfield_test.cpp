@@ -48,6 +48,9 @@ TEST(StarfieldGeometry, MaximumRadiusFollowsTheRoundedHalfWidthOnly) {
         {5, 5, 2, 2, 3},
         {7, 1, 4, 0, 5},
         {318, 500, 159, 250, 212},
+        // 50000 * 1.33333 = 66666.4999... in double precision; 4/3, or the factor as a single,
+        // would give 66667.
+        {100000, 3, 50000, 2, 66666},
         // 600001 * 1.33333 = 799999.33 where 4/3 would give 800001.33.
         {1200002, 3, 600001, 2, 799999},
     };
@@ -87,6 +90,34 @@ TEST(StarfieldSeeding, FiveDrawsInFieldOrderAndNoJitter) {
     EXPECT_EQ(star.Y, 9);
 }
 
+TEST(StarfieldSeeding, AngleAndStartRadiusAreDoubleProductsStoredAsSingles) {
+    // Draws next to a rounding boundary of the single result: with 2 pi for the turn, with the
+    // products taken in single precision, or with the radius divided by 5 before the product,
+    // each result would land one unit in the last place away.
+    struct Case {
+        int32_t width;
+        float angleDraw, radiusDraw;
+        float angle, startRadius;
+    };
+    const Case cases[] = {
+        // 0.57537841796875 * 6.283185307 = 3.6152092217; 2 pi or single precision: 0x1.cebf2ep+1.
+        {318, 0.57537841796875f, 0.5f, 0x1.cebf2cp+1f, 21.2f},
+        // 0.99999809 * 212 / 5 = 42.3999191; in single precision: 0x1.53330ap+5.
+        {318, 0.0f, 0.9999980926513672f, 0.0f, 0x1.533308p+5f},
+        // Maximum radius 799999. 0.96875 * 799999 / 5 = 154999.80625; single: 0x1.2ebbe6p+17.
+        {1200002, 0.0f, 0.96875f, 0.0f, 0x1.2ebbe8p+17f},
+        // 0.80078125 * 799999 / 5 = 128124.8398; 0.80078125 * (799999 / 5): 0x1.f47cd6p+16.
+        {1200002, 0.0f, 0.80078125f, 0.0f, 0x1.f47cd8p+16f},
+    };
+    for (const Case& c : cases) {
+        const auto field = Field(c.width, 3);
+        ScriptedDraws draws({0.0f, 0.0f, 0.0f, c.angleDraw, c.radiusDraw});
+        field->ResetStar(0, false, draws);
+        EXPECT_EQ(field->StarAt(0).Angle, c.angle) << c.angleDraw;
+        EXPECT_EQ(field->StarAt(0).StartRadius, c.startRadius) << c.radiusDraw;
+    }
+}
+
 TEST(StarfieldSeeding, JitterTakesTwoMoreDrawsTheFirstAddingTheSecondSubtracting) {
     struct Case {
         float a, b, speed;
@@ -95,6 +126,8 @@ TEST(StarfieldSeeding, JitterTakesTwoMoreDrawsTheFirstAddingTheSecondSubtracting
         {0.5f, 0.0f, 1.005f},
         {0.0f, 0.5f, 0.995f},
         {0.25f, 0.25f, 1.0f},
+        // Taken in single precision the sums would give 0x1.fe147cp-1.
+        {0.125f, 0.5f, 0x1.fe147ap-1f},
     };
     for (const Case& c : cases) {
         auto field = Field(318, 95);

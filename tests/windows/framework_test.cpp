@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include "app/form1.h"
 #include "framework/errors.h"
@@ -48,6 +49,33 @@ class CountingForm : public fw::Form {
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
+
+// Records what a window is told of its activation (WA_INACTIVE, WA_ACTIVE, WA_CLICKACTIVE), by
+// standing in front of its window procedure while it lives.
+class ActivationLog {
+  public:
+    explicit ActivationLog(HWND hwnd) : hwnd_(hwnd) {
+        current_ = this;
+        original_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
+    }
+    ActivationLog(const ActivationLog&) = delete;
+    ActivationLog& operator=(const ActivationLog&) = delete;
+    ~ActivationLog() {
+        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+        current_ = nullptr;
+    }
+    std::vector<WORD> states;
+
+  private:
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_ACTIVATE) current_->states.push_back(LOWORD(wParam));
+        return CallWindowProcW(current_->original_, hwnd, msg, wParam, lParam);
+    }
+    static inline ActivationLog* current_ = nullptr;
+    HWND hwnd_;
+    WNDPROC original_ = nullptr;
+};
 
 RECT RectInParent(HWND child) {
     RECT rc{};
@@ -150,6 +178,8 @@ TEST(Form, LoadRunsOnceAndActivateOnlyOnTheFirstActivation) {
     EXPECT_EQ(form.activations, 0);  // runs from the event pump, after the show
     fw::DoEvents();
     EXPECT_EQ(form.activations, 1);
+    ASSERT_EQ(GetActiveWindow(), form.Hwnd());
+    ActivationLog log(form.Hwnd());
 
     // A message box owned by the form, closed by "the user".
     std::thread user([] {
@@ -160,16 +190,28 @@ TEST(Form, LoadRunsOnceAndActivateOnlyOnTheFirstActivation) {
     MessageBoxW(form.Hwnd(), L"Box text", L"Box title", MB_OK);
     user.join();
     fw::DoEvents();
+    EXPECT_EQ(GetActiveWindow(), form.Hwnd());
+    const std::vector<WORD> box = log.states;
 
     // Another window comes to the front and the form comes back.
     other.ShowModeless();
     fw::DoEvents();
+    EXPECT_EQ(GetActiveWindow(), other.Hwnd());
     SetForegroundWindow(form.Hwnd());
     SetActiveWindow(form.Hwnd());
     fw::DoEvents();
     form.ShowModeless();
     fw::DoEvents();
+    EXPECT_EQ(GetActiveWindow(), form.Hwnd());
 
+    // The form was told each time that it lost activation and that it had it back.
+    const std::vector<WORD> program(log.states.begin() + static_cast<std::ptrdiff_t>(box.size()),
+                                    log.states.end());
+    for (const auto* states : {&box, &program}) {
+        ASSERT_GE(states->size(), 2u);
+        EXPECT_EQ(states->front(), WA_INACTIVE);
+        EXPECT_NE(states->back(), WA_INACTIVE);
+    }
     EXPECT_EQ(form.loads, 1);
     EXPECT_EQ(form.activations, 1);
     EXPECT_EQ(other.activations, 1);

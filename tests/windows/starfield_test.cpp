@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/random_draws.h"
 #include "gfx/win/bitmap.h"
 #include "gfx/win/starfield.h"
 #include "tests/windows/support/gfx_canvas.h"
@@ -51,12 +52,37 @@ class MemoryStage final : public gfx::StarfieldStage {
     int frames_;
 };
 
-void RunFrames(MemoryStage& stage) {
+void RunFrames(MemoryStage& stage, gfx::RandomDraws& draws) {
     try {
-        gfx::InitStarfield(stage);
+        gfx::InitStarfield(stage, draws);
     } catch (const StopLoop&) {
     }
 }
+
+void RunFrames(MemoryStage& stage) {
+    gfx::ProgramDraws draws;
+    RunFrames(stage, draws);
+}
+
+// Draws that write into the stage's log ('N' a new seed, 'd' a draw), so that the order of draws
+// shows among the show, the pumps and the refreshes. The first values come from `script`, every
+// later one is `rest`.
+class LoggedDraws final : public gfx::RandomDraws {
+  public:
+    LoggedDraws(std::string& log, std::vector<float> script, float rest)
+        : log_(log), script_(std::move(script)), rest_(rest) {}
+    float Draw() override {
+        log_ += 'd';
+        return next_ < script_.size() ? script_[next_++] : rest_;
+    }
+    void Reseed() override { log_ += 'N'; }
+
+  private:
+    std::string& log_;
+    std::vector<float> script_;
+    size_t next_ = 0;
+    float rest_;
+};
 
 TEST(StarfieldLoop, ShowsThenPumpsThenPumpsAtLeastOnceBetweenFramesOfMoreThanFiveTicks) {
     MemoryStage stage(40);
@@ -102,6 +128,45 @@ TEST(StarfieldLoop, StarsFlyUnderTheLogoDrawnOverThemEveryFrame) {
     EXPECT_EQ(logoMisses, 0);
     EXPECT_GT(stars, 20);  // dim ones still black after 80 frames are not counted
     EXPECT_LE(stars, 400);
+}
+
+TEST(StarfieldLoop, DrawsComeInTheDesignedOrderFromSeedingToAFrameThatReseedsEveryStar) {
+    // Every star alike: start radius 0.9375 * 212 / 5 = 39.75 and jitter a = 0.9375, b = 0 for a
+    // speed of 1.009375, so all 400 pass the maximum radius together, in the 165th frame. Every
+    // later draw is 0.25: the reseeded stars start at 10.6, and each frame reloads the logo.
+    std::vector<float> seeding;
+    for (int star = 0; star < 400; ++star) {
+        seeding.insert(seeding.end(), {0.0f, 0.0f, 0.0f, 0.5f, 0.9375f, 0.9375f, 0.0f});
+    }
+    MemoryStage stage(180);
+    LoggedDraws draws(stage.log, seeding, 0.25f);
+    RunFrames(stage, draws);
+    ASSERT_EQ(stage.refreshes, 180u);
+
+    // Show, pump, reseed, then the 400 stars seeded with jitter: seven draws each.
+    const std::string start = "SEN" + std::string(2800, 'd');
+    ASSERT_EQ(stage.log.substr(0, start.size()), start);
+    // Each frame: the stars (a reseeded star takes five draws), then a new seed, the opacity and
+    // the reload draw, then the refresh, then at least one pump.
+    std::string frames = stage.log.substr(start.size());
+    int reseedFrame = -1;
+    for (int frame = 0; frame < 180; ++frame) {
+        std::string stars;
+        while (!frames.empty() && frames[0] == 'd') {
+            stars += 'd';
+            frames.erase(0, 1);
+        }
+        if (!stars.empty()) {
+            EXPECT_EQ(reseedFrame, -1) << "second reseeding in frame " << frame;
+            EXPECT_EQ(stars.size(), 400u * 5u) << frame;
+            reseedFrame = frame;
+        }
+        ASSERT_EQ(frames.substr(0, 5), "NddRE") << "frame " << frame;
+        const size_t next = frames.find_first_not_of('E', 4);
+        frames.erase(0, next == std::string::npos ? frames.size() : next);
+    }
+    EXPECT_TRUE(frames.empty());
+    EXPECT_EQ(reseedFrame, 164);
 }
 
 }  // namespace
