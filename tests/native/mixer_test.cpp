@@ -185,12 +185,18 @@ TEST(MixerLoops, PingPongMirrorsAsOftenAsTheStepOvershoots) {
     // Loop 100..105 at 28 points per frame: five or six mirrors each time.
     const Frame twentyEightOverFive[] = {{100, 102, 1}, {102, 104, 1}, {104, 104, 0},
                                          {104, 102, 0}, {102, 100, 1}, {100, 102, 1}};
+    // Loop 100..102 at 31 points per frame: 15 mirrors each time; the second frame's end on the
+    // loop end (98 -> 102) turns there rather than going on toward the sample's end. Point 102
+    // holds the copy of point 101 that follows a ping-pong loop.
+    const Frame thirtyOneOverTwo[] = {{100, 101, 1}, {101, 102, 1}, {101, 101, 0},
+                                      {101, 100, 1}, {100, 101, 1}, {101, 102, 1}};
     const struct {
         int32_t loopLength;
         uint32_t step;
         const Frame* frames;
         size_t count;
     } cases[] = {{3, 10, tenOverThree, std::size(tenOverThree)},
+                 {2, 31, thirtyOneOverTwo, std::size(thirtyOneOverTwo)},
                  {5, 28, twentyEightOverFive, std::size(twentyEightOverFive)}};
     for (const auto& c : cases) {
         OneChannel song(200, 100, c.loopLength, 2, Ramp);
