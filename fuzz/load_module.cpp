@@ -38,7 +38,7 @@ void CheckEnvelope(uint8_t count, uint8_t sustain, uint8_t loopStart, uint8_t lo
                    uint8_t type) {
     Require(count <= xm::kEnvelopePoints);
     Require(sustain < xm::kEnvelopePoints && loopEnd < xm::kEnvelopePoints);
-    Require(loopStart < xm::kEnvelopePoints && (count == 0 || loopStart < count));
+    Require(loopStart < xm::kEnvelopePoints);
     if (type & xm::kEnvelopeLoop) Require(loopEnd < count);
     if (count < 2) Require(type == 0);
 }

@@ -23,6 +23,10 @@ void TurnPingPong(Voice& voice, int64_t loopStart, int64_t loopEnd) {
         backward = p > high;
         p = backward ? 2 * high - p : 2 * low - p;
     }
+    // Mend: a mirror about the loop start can land exactly on the loop end. Moving forward from
+    // there, the distance would be measured to the sample's end and the voice would leave the
+    // loop; it turns there instead, as a position that reaches the end does.
+    if (p == high) backward = true;
     voice.direction = backward ? 1 : 0;
     StorePosition(voice, p);
 }

@@ -12,14 +12,14 @@ namespace {
 constexpr int32_t kEnvelopeTop = 64;
 constexpr int32_t kValueTop_fp16_16 = kEnvelopeTop << 16;
 
-// One envelope of an instrument, with its point indices kept within the points in use.
+// One envelope of an instrument, with every point index kept within the 12 points.
 struct EnvelopeView {
     const EnvelopePoint* points;
     int count;  // points in use: 0..12
     uint8_t type;
     int sustain, loopStart, loopEnd;
 
-    int Clamp(int index) const { return std::clamp(index, 0, std::max(count - 1, 0)); }
+    static int Clamp(int index) { return std::clamp(index, 0, kEnvelopePoints - 1); }
     int Tick(int index) const { return points[Clamp(index)].tick; }
     int32_t Value(int index) const {
         return std::min<int32_t>(points[Clamp(index)].value, kEnvelopeTop);
@@ -48,8 +48,9 @@ EnvelopeView ViewOf(const Instrument& instrument, EnvelopeKind kind) {
                       volume ? instrument.volumeLoopStart : instrument.panningLoopStart,
                       volume ? instrument.volumeLoopEnd : instrument.panningLoopEnd};
     // Sustain and loop end are only compared with the point reached; the loop start is jumped
-    // to, so one beyond the points in use becomes the last point.
-    view.loopStart = view.Clamp(view.loopStart);
+    // to, and read even beyond the points in use, so only one beyond the 12 points is held at
+    // the last of them.
+    view.loopStart = EnvelopeView::Clamp(view.loopStart);
     return view;
 }
 

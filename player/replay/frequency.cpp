@@ -1,6 +1,6 @@
 // Note periods in the linear and Amiga tables, and the playback frequency and step they give.
-#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "player/replay/replay.h"
 
@@ -23,9 +23,13 @@ int64_t PlainAmigaPeriod(int k) {
         std::nearbyint(kAmigaBase * std::exp2((132 - k) * static_cast<double>(kTwelfth))));
 }
 
-uint32_t ClampFrequency(double hz) {
+// Every period the effects reach gives a linear-table frequency below about 5 MHz (the period
+// delta stays within +-1300), far inside 32 bits; pinning keeps the conversion defined for any
+// input. The mixer, not this, limits how fast a voice steps through its sample.
+uint32_t RoundFrequency(double hz) {
+    constexpr double kTop = 4294967295.0;
     if (!(hz >= 0.0)) return 0;
-    if (hz >= kMaxFrequencyHz) return kMaxFrequencyHz;
+    if (hz >= kTop) return UINT32_MAX;
     return static_cast<uint32_t>(std::nearbyint(hz));
 }
 
@@ -54,10 +58,11 @@ uint32_t FrequencyHz(const Module& module, int32_t period, int32_t periodDelta) 
         // A positive delta raises the pitch here, where it lowers it in the Amiga table.
         const int64_t distance = kLinearC4Period - int64_t{period} + periodDelta;
         const double octaves = static_cast<double>(distance) * static_cast<double>(kInverse768);
-        // Beyond +-64 octaves the result is pinned anyway; keeps exp2 far from infinity.
-        return ClampFrequency(kLinearC4Hz * std::exp2(std::clamp(octaves, -64.0, 64.0)));
+        return RoundFrequency(kLinearC4Hz * std::exp2(octaves));
     }
-    return static_cast<uint32_t>(std::min<int64_t>(kAmigaClock / total, kMaxFrequencyHz));
+    // Up to 14,317,456 Hz at period 1: a step of 298 points per frame, which the mixer holds
+    // below 32.
+    return static_cast<uint32_t>(kAmigaClock / total);
 }
 
 void SetVoiceStep(Voice& voice, uint32_t frequencyHz) {

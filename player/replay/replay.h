@@ -65,10 +65,10 @@ void StepFadeout(Channel& channel, const Instrument& instrument);
 int32_t AmigaPeriod(int realNote, const Sample& sample);
 // The period of real note `realNote` in the song's frequency table.
 int32_t NotePeriod(const Module& module, int realNote, const Sample& sample);
-// Playback frequency in Hz for a period and period delta: 0..kMaxFrequencyHz, never negative.
+// Playback frequency in Hz for a period and period delta: 40 Hz when their sum is 0 or less;
+// otherwise 14317456 div the sum (Amiga table), or 8363 x 2^((4608 - period + periodDelta) / 768)
+// rounded (linear table, where a positive delta raises the pitch).
 uint32_t FrequencyHz(const Module& module, int32_t period, int32_t periodDelta);
-// Highest frequency handed to the mixer: just under 32 sample points per output frame.
-inline constexpr uint32_t kMaxFrequencyHz = 32 * kOutputRate - 1;
 // Writes the 32.32 step for `frequencyHz` into the voice.
 void SetVoiceStep(Voice& voice, uint32_t frequencyHz);
 

@@ -58,8 +58,9 @@ void KeepEnvelopeInside(uint8_t& count, uint8_t& sustain, uint8_t& loopStart, ui
     // A loop end at or past the point count is never reached: the loop cannot play.
     if (loopEnd >= count) type &= static_cast<uint8_t>(~kEnvelopeLoop);
     loopEnd = std::min(loopEnd, kLastPoint);
-    // A loop that would jump past the points jumps to the last point, where the envelope ends.
-    loopStart = std::min<uint8_t>(loopStart, count > 0 ? static_cast<uint8_t>(count - 1) : 0);
+    // A loop start past the points in use but within the 12 is jumped to as stored; only one
+    // past the 12 is held at the last of them.
+    loopStart = std::min(loopStart, kLastPoint);
 }
 
 }  // namespace

@@ -100,16 +100,20 @@ void Reader::Read(void* destination, int32_t count) {
     uint8_t* out = static_cast<uint8_t*>(destination);
     if (kind_ == Kind::File) {
         ReadFile(out, count);
-    } else {
-        ReadMemory(out, count);
+    } else if (!ReadMemory(out, count)) {
+        return;
     }
     position_ = Advance(position_, count);
 }
 
-void Reader::ReadMemory(uint8_t* destination, int32_t count) {
-    if (base_ == nullptr || position_ >= size_) return;
+// A read that starts at or past the end does nothing at all, not even move the position: a
+// backward seek after it (an instrument header shorter than what was read) then lands where it
+// would have without that read.
+bool Reader::ReadMemory(uint8_t* destination, int32_t count) {
+    if (base_ == nullptr || position_ >= size_) return false;
     const uint32_t available = std::min(static_cast<uint32_t>(count), size_ - position_);
     std::memcpy(destination, base_ + position_, available);
+    return true;
 }
 
 // Serves reads from one 8,192-byte block of the file aligned to its own size, and reads the

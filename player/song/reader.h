@@ -1,6 +1,7 @@
 // The byte source a module is loaded from: a block of memory, a file, or a resource of the
 // program. Reads past the end deliver nothing for memory and resources (the destination keeps
-// what it held) and zero bytes for files; the position always advances by the full count.
+// what it held) and zero bytes for files. The position advances by the full count, except for a
+// memory or resource read that starts at or past the end: that one changes nothing.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,8 @@ class Reader {
 
     // Prepares the source; false when it cannot be opened (missing file or resource).
     bool Open();
-    // Copies `count` bytes at the position to `destination` and advances the position by count.
+    // Copies `count` bytes at the position to `destination` and advances the position by count
+    // (memory and resources: only when the position lies before the end).
     void Read(void* destination, int32_t count);
     // Moves to `offset` (absolute) or position + offset (relative) when the result is neither
     // negative nor beyond the size; otherwise the position stays.
@@ -43,7 +45,7 @@ class Reader {
     Kind kind() const { return kind_; }
 
   private:
-    void ReadMemory(uint8_t* destination, int32_t count);
+    bool ReadMemory(uint8_t* destination, int32_t count);  // false: at or past the end
     void ReadFile(uint8_t* destination, int32_t count);
 
     Kind kind_ = Kind::None;

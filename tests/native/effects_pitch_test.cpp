@@ -77,6 +77,21 @@ TEST(Vibrato, Sine481GivesDeltasRoundedDown) {
     EXPECT_EQ(deltas, (std::vector<int32_t>{0, 1}));
 }
 
+// In the Amiga table the frequency is 14317456 div (period + delta): the same deltas lower the
+// pitch where the linear table raises it.
+TEST(Vibrato, AmigaRunsInTheOppositePhase) {
+    PitchSong s(8, /*amiga=*/true);
+    s.Row(0).effect = 0x04;
+    s.Row(0).param = 0x81;
+    std::vector<int32_t> deltas;
+    std::vector<uint32_t> hz;
+    s.Record(8, deltas, hz);
+    EXPECT_EQ(deltas, (std::vector<int32_t>{0, 1, 1, 1, 0, -2, -2, -2}));
+    const uint32_t c4 = 14317456 / 1712, up = 14317456 / 1713, down = 14317456 / 1710;
+    EXPECT_EQ(hz, (std::vector<uint32_t>{c4, up, up, up, c4, down, down, down}));
+    EXPECT_LT(up, c4);
+}
+
 TEST(Vibrato, WaveformsStayWithinTheirRange) {
     for (int waveform = 0; waveform < 4; ++waveform) {
         for (int p = 0; p < 64; ++p) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "tests/native/support/song_builder.h"
@@ -215,6 +216,52 @@ TEST(Tremolo, LastLevelStaysWhenTheTremoloEnds) {
     s.Ticks(1);
     EXPECT_EQ(s.channel().volume, 91);
     EXPECT_EQ(s.channel().volumeDelta, 0);
+}
+
+// E7x sets the high nibble of the waveform control; its bits 4..5 choose the tremolo shape.
+TEST(Tremolo, WaveformFromE7x) {
+    struct Case {
+        uint8_t e7;
+        std::vector<int32_t> deltas;  // at positions 0, 12, 24, 36 with depth 8
+    };
+    const std::vector<int32_t> sine = {0, 29, 22, -13};  // (127 sin(pi p / 32) x 8) >> 5
+    const std::vector<int32_t> square = {31, 31, 31, -32};
+    const Case cases[] = {{0x70, sine}, {0x72, square}, {0x73, square},
+                          {0x74, sine}, {0x76, square}, {0x7F, square}};
+    for (const Case& c : cases) {
+        VolumeSong s(5);
+        s.Row(0) = Cell{kC4, 1, 0, 0x0E, 0x42};  // the vibrato nibble stays as it is
+        s.Row(1) = Cell{0, 0, 0, 0x0E, c.e7};
+        s.Row(2) = Cell{0, 0, 0, 0x07, 0xC8};
+        s.Ticks(11);
+        EXPECT_EQ(s.channel().waveformControl, ((c.e7 & 0x0F) << 4) | 0x02) << std::hex << c.e7;
+        std::vector<int32_t> deltas;
+        for (int i = 0; i < 4; ++i) {
+            s.Ticks(1);
+            deltas.push_back(s.channel().volumeDelta);
+        }
+        EXPECT_EQ(deltas, c.deltas) << std::hex << int{c.e7};
+    }
+}
+
+// An instrument number resets the tremolo position unless the waveform control byte, read as a
+// signed byte, is 0x4F or more.
+TEST(Tremolo, PositionStaysOnAnInstrumentFromWaveformControl0x4F) {
+    const std::pair<uint8_t, bool> cases[] = {{0x00, false}, {0x4E, false}, {0x4F, true},
+                                              {0x50, true},  {0x7F, true},  {0x80, false},
+                                              {0xCF, false}, {0x0F, false}};
+    for (const auto& [control, keeps] : cases) {
+        VolumeSong s(4);
+        s.Row(1) = Cell{0, 0, 0, 0x0E, static_cast<uint8_t>(0x70 | control >> 4)};
+        s.Row(2) = Cell{0, 0, 0, 0x0E, static_cast<uint8_t>(0x40 | (control & 0x0F))};
+        s.Row(3) = Cell{0, 0, 0, 0x07, 0x48};  // three later ticks at speed 4: position 12
+        s.Row(4) = Cell{0, 1, 0, 0, 0};
+        s.Ticks(16);
+        ASSERT_EQ(s.channel().waveformControl, control);
+        ASSERT_EQ(s.channel().tremoloPosition, 12);
+        s.Ticks(1);
+        EXPECT_EQ(s.channel().tremoloPosition, keeps ? 12 : 0) << std::hex << int{control};
+    }
 }
 
 TEST(Retrigger, VolumeActions) {

@@ -14,17 +14,37 @@ namespace {
 constexpr uint8_t kC4 = 49;
 constexpr uint8_t kKeyOff = 97;
 
-void SetVolumeEnvelope(Instrument& ins, std::initializer_list<std::pair<int, int>> points,
-                       uint8_t type, int sustain = 0, int loopStart = 0, int loopEnd = 0) {
+struct EnvelopeFields {
+    EnvelopePoint* points;
+    uint8_t &count, &type, &sustain, &loopStart, &loopEnd;
+};
+
+EnvelopeFields VolumeFields(Instrument& ins) {
+    return {ins.volumeEnvelope, ins.volumePointCount, ins.volumeType,
+            ins.volumeSustain,  ins.volumeLoopStart,  ins.volumeLoopEnd};
+}
+
+EnvelopeFields PanningFields(Instrument& ins) {
+    return {ins.panningEnvelope, ins.panningPointCount, ins.panningType,
+            ins.panningSustain,  ins.panningLoopStart,  ins.panningLoopEnd};
+}
+
+void SetEnvelope(EnvelopeFields e, std::initializer_list<std::pair<int, int>> points, uint8_t type,
+                 int sustain = 0, int loopStart = 0, int loopEnd = 0) {
     int i = 0;
     for (const auto& [tick, value] : points) {
-        ins.volumeEnvelope[i++] = {static_cast<uint16_t>(tick), static_cast<uint16_t>(value)};
+        e.points[i++] = {static_cast<uint16_t>(tick), static_cast<uint16_t>(value)};
     }
-    ins.volumePointCount = static_cast<uint8_t>(points.size());
-    ins.volumeType = type;
-    ins.volumeSustain = static_cast<uint8_t>(sustain);
-    ins.volumeLoopStart = static_cast<uint8_t>(loopStart);
-    ins.volumeLoopEnd = static_cast<uint8_t>(loopEnd);
+    e.count = static_cast<uint8_t>(points.size());
+    e.type = type;
+    e.sustain = static_cast<uint8_t>(sustain);
+    e.loopStart = static_cast<uint8_t>(loopStart);
+    e.loopEnd = static_cast<uint8_t>(loopEnd);
+}
+
+void SetVolumeEnvelope(Instrument& ins, std::initializer_list<std::pair<int, int>> points,
+                       uint8_t type, int sustain = 0, int loopStart = 0, int loopEnd = 0) {
+    SetEnvelope(VolumeFields(ins), points, type, sustain, loopStart, loopEnd);
 }
 
 // A one-channel song whose first row plays C-4 with instrument 1; `rows` rows at speed 1, so
@@ -70,6 +90,75 @@ TEST(Envelope, LoopEndOnTheSustainPointLoopsWithoutHolding) {
                       /*loopStart=*/1, /*loopEnd=*/3);
     const std::vector<int32_t> expected = {0, 10, 20, 30, 40, 50, 20, 30, 40, 50, 20, 30};
     EXPECT_EQ(s.Outputs(12), expected);
+}
+
+// A loop start beyond the points in use but within the 12 is jumped to: its point, as stored,
+// is the output from then on (the walk ends there, past the last point in use).
+TEST(Envelope, LoopStartBeyondThePointsPlaysThatPoint) {
+    EnvelopeSong s;
+    Instrument& ins = s.song.instrument(0);
+    SetVolumeEnvelope(ins, {{0, 64}, {2, 32}, {4, 48}}, kEnvelopeOn | kEnvelopeLoop, 0,
+                      /*loopStart=*/5, /*loopEnd=*/2);
+    ins.volumeEnvelope[5] = {10, 16};
+    ins.volumeEnvelope[11] = {30, 8};
+    EXPECT_EQ(s.Outputs(8), (std::vector<int32_t>{64, 48, 32, 40, 16, 16, 16, 16}));
+
+    // Only a loop start past the 12 points needs a choice: the last of them.
+    EnvelopeSong far;
+    Instrument& farIns = far.song.instrument(0);
+    SetVolumeEnvelope(farIns, {{0, 64}, {2, 32}, {4, 48}}, kEnvelopeOn | kEnvelopeLoop, 0, 200, 2);
+    farIns.volumeEnvelope[11] = {30, 8};
+    EXPECT_EQ(far.Outputs(6), (std::vector<int32_t>{64, 48, 32, 40, 8, 8}));
+}
+
+// The panning envelope walks like the volume envelope; its output moves the final panning by
+// (output - 32) x ((128 - |panning - 128|) >> 5), within 0..255.
+TEST(Envelope, PanningEnvelopeMovesTheFinalPanningAroundTheChannelPanning) {
+    EnvelopeSong s;
+    SetEnvelope(PanningFields(s.song.instrument(0)), {{0, 32}, {4, 64}, {12, 0}}, kEnvelopeOn);
+    std::vector<int32_t> outputs, finalPanning;
+    for (int i = 0; i < 12; ++i) {
+        RunOneTick(s.song.module());
+        outputs.push_back(s.song.channel(0).panningEnvelopeOutput);
+        finalPanning.push_back(s.song.channel(0).voice->finalPanning);
+    }
+    EXPECT_EQ(outputs, (std::vector<int32_t>{32, 40, 48, 56, 64, 56, 48, 40, 32, 24, 16, 8}));
+    // Sample panning 128: the room is 4 on either side.
+    EXPECT_EQ(finalPanning,
+              (std::vector<int32_t>{128, 160, 192, 224, 255, 224, 192, 160, 128, 96, 64, 32}));
+    // The targets follow the final panning: volume 64 gives final volume 127.
+    const Voice& voice = *s.song.channel(0).voice;
+    EXPECT_EQ(voice.rightTarget, 127 * 32 / 255);
+    EXPECT_EQ(voice.leftTarget, 127 * (255 - 32) / 255);
+}
+
+// Lxx acts only when the volume envelope is on, and only on the volume envelope.
+TEST(Envelope, SetEnvelopePositionNeedsTheVolumeEnvelopeOn) {
+    for (bool volumeOn : {false, true}) {
+        EnvelopeSong s;
+        Instrument& ins = s.song.instrument(0);
+        SetVolumeEnvelope(ins, {{0, 64}, {10, 0}}, volumeOn ? kEnvelopeOn : 0);
+        SetEnvelope(PanningFields(ins), {{0, 32}, {10, 64}}, kEnvelopeOn);
+        s.song.At(0, 0, 0) = Cell{kC4, 1, 0, 0x15, 5};  // L05
+        s.song.At(0, 1, 0) = Cell{0, 0, 0, 0x15, 8};    // L08
+        RunOneTick(s.song.module());
+        const Channel& c = s.song.channel(0);
+        EXPECT_EQ(c.panningEnvelopeTick, 1) << volumeOn;
+        EXPECT_EQ(c.panningEnvelopeOutput, 32) << volumeOn;
+        if (volumeOn) {
+            EXPECT_EQ(c.volumeEnvelopeTick, 5);
+            EXPECT_EQ(c.volumeEnvelopeOutput, 32);  // 64 - 5 x 6.4
+            EXPECT_EQ(c.voice->finalVolume, 63);
+        } else {
+            EXPECT_EQ(c.volumeEnvelopeTick, 0);
+            EXPECT_EQ(c.volumeEnvelopeNext, 0);
+            EXPECT_EQ(c.volumeEnvelopeValue, 0);
+            EXPECT_EQ(c.volumeEnvelopeOutput, 64);  // as the instrument number left it
+        }
+        RunOneTick(s.song.module());
+        EXPECT_EQ(c.volumeEnvelopeOutput, volumeOn ? 12 : 64) << volumeOn;  // 64 - 8 x 6.4
+        EXPECT_EQ(c.voice->finalVolume, volumeOn ? 23 : 127) << volumeOn;
+    }
 }
 
 TEST(Envelope, KeyOffWithoutVolumeEnvelopeSilencesAtOnce) {

@@ -6,15 +6,21 @@
 namespace xm::test {
 namespace {
 
-// Plays until the last order position has been left; returns the order position that follows.
+// Plays until the last order position has been left; returns the order position that follows,
+// or -1 (and a failure) when the song does not get there within a bound of ticks.
 int OrderAfterTheEnd(SongBuilder& song) {
+    constexpr int kTickBound = 10000;
     Module& m = song.module();
     const int last = m.songLength - 1;
-    for (int i = 0; i < 10000; ++i) {
+    int ticks = 0;
+    do {
         RunOneTick(m);
-        if (m.order == last) break;
+    } while (m.order != last && ++ticks < kTickBound);
+    while (m.order == last && ++ticks < kTickBound) RunOneTick(m);
+    if (ticks >= kTickBound) {
+        ADD_FAILURE() << "still at order " << m.order << " after " << kTickBound << " ticks";
+        return -1;
     }
-    while (m.order == last) RunOneTick(m);
     return m.order;
 }
 

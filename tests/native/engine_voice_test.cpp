@@ -57,6 +57,44 @@ TEST(VoiceUpdate, FinalVolumeFollowsVolumeGlobalVolumeAndPanning) {
     }
 }
 
+// Final panning = panning + (panning envelope output - 32) x ((128 - |panning - 128|) >> 5),
+// the shift arithmetic, within 0..255; channel panning itself is not limited by the slides.
+TEST(VoiceUpdate, FinalPanningMovesWithTheEnvelopeByTheRoomAroundThePanning) {
+    struct Case {
+        int32_t panning, envelope, finalPanning;
+    };
+    const Case cases[] = {
+        {128, 32, 128},
+        {128, 64, 255},
+        {128, 0, 0},
+        {64, 64, 128},
+        {64, 0, 0},
+        {200, 64, 232},
+        {200, 0, 168},
+        {0, 64, 0},
+        {255, 0, 255},
+        {96, 48, 144},
+        {300, 64, 236},  // (128 - 172) >> 5 = -2: the envelope
+                         // pushes the other way
+        {300, 32, 255},
+        {-40, 0, 24},
+        {-40, 64, 0},
+    };
+    for (const Case& c : cases) {
+        SongBuilder song;
+        Channel& channel = song.channel(0);
+        Voice& voice = *channel.voice;
+        voice.finalVolume = 100;
+        channel.panning = c.panning;
+        channel.panningEnvelopeOutput = c.envelope;
+        channel.flags = kUpdatePanning;
+        UpdateChannel(song.module(), 0, NullSample, song.instrument(0));
+        EXPECT_EQ(voice.finalPanning, c.finalPanning) << c.panning << " " << c.envelope;
+        EXPECT_EQ(voice.rightTarget, 100 * c.finalPanning / 255) << c.panning;
+        EXPECT_EQ(voice.leftTarget, 100 * (255 - c.finalPanning) / 255) << c.panning;
+    }
+}
+
 TEST(VoiceUpdate, NewNoteMovesToTheOtherVoiceAndTheOldOneFadesOut) {
     SongBuilder song;
     song.AddPattern(4);
@@ -199,10 +237,12 @@ TEST(Frequency, PeriodsOutsideTheTablesStayPlayable) {
         EXPECT_EQ(FrequencyHz(*m, 0, 0), 40u);
         EXPECT_EQ(FrequencyHz(*m, 10, -10), 40u);
         EXPECT_EQ(FrequencyHz(*m, -2147483647, -2147483647), 40u);
-        EXPECT_LE(FrequencyHz(*m, 1, 0), kMaxFrequencyHz);
-        EXPECT_LE(FrequencyHz(*m, 1, 5000), kMaxFrequencyHz);
     }
-    EXPECT_EQ(FrequencyHz(amiga.module(), 1, 0), kMaxFrequencyHz);
+    // No limit here: Amiga 14317456 div 1; linear 8363 x 2^(4607 / 768) and 2^(9607 / 768).
+    EXPECT_EQ(FrequencyHz(amiga.module(), 1, 0), 14317456u);
+    EXPECT_EQ(FrequencyHz(amiga.module(), 1, 5000), 14317456u / 5001);
+    EXPECT_EQ(FrequencyHz(linear.module(), 1, 0), 534749u);
+    EXPECT_EQ(FrequencyHz(linear.module(), 1, 5000), 48750707u);
     EXPECT_EQ(FrequencyHz(amiga.module(), 1712, 0), 8363u);
     EXPECT_EQ(FrequencyHz(linear.module(), 2147483647, 0), 0u);
     // Linear: a positive delta raises the pitch; Amiga: it lowers it.
@@ -213,9 +253,10 @@ TEST(Frequency, PeriodsOutsideTheTablesStayPlayable) {
     SetVoiceStep(voice, 40);
     EXPECT_EQ(voice.stepInteger, 0u);
     EXPECT_EQ(voice.stepFraction, 3579139u);
-    SetVoiceStep(voice, kMaxFrequencyHz);
-    EXPECT_EQ(voice.stepInteger, 31u);
-    EXPECT_EQ(voice.stepFraction, 4294877817u);
+    // 14317456 = 298 x 48000 + 13456; the mixer, not the voice, holds such steps below 32.
+    SetVoiceStep(voice, 14317456);
+    EXPECT_EQ(voice.stepInteger, 298u);
+    EXPECT_EQ(voice.stepFraction, 1204022498u);  // 13456 x 2^32 div 48000
 }
 
 }  // namespace

@@ -83,7 +83,9 @@ TEST(Instruments, EnvelopeIndicesStayInsideTheTwelvePoints) {
         {{{}, 5, 200, 0, 4, 3}, 5, 11, 0, 4, 3},  // a sustain past the points never holds
         {{{}, 6, 0, 1, 6, 5}, 6, 0, 1, 6, 1},     // a loop end past the points: no loop
         {{{}, 12, 0, 1, 250, 7}, 12, 0, 1, 11, 3},
-        {{{}, 6, 0, 9, 5, 5}, 6, 0, 5, 5, 5},  // a loop start past the points: the last point
+        {{{}, 6, 0, 9, 5, 5}, 6, 0, 9, 5, 5},    // a loop start past the points: as stored
+        {{{}, 6, 0, 12, 5, 5}, 6, 0, 11, 5, 5},  // past the 12 points: the last of them
+        {{{}, 6, 0, 200, 5, 5}, 6, 0, 11, 5, 5},
     };
     for (const Case& c : cases) {
         XmSong song = PlainSong();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 #include "player/mixer/mixer.h"
@@ -169,6 +170,83 @@ TEST(MixerLoops, PingPongFromPointZeroMirrorsTheBackwardOvershoot) {
     }
 }
 
+// A step longer than the loop passes both ends in one frame: the position is mirrored about the
+// end it passed, then about the other end, and so on until it lies within the loop, the
+// direction reversing at every mirror. Whole-point steps keep the fraction out of it.
+TEST(MixerLoops, PingPongMirrorsAsOftenAsTheStepOvershoots) {
+    struct Frame {
+        int32_t pointRead, position;
+        uint8_t direction;
+    };
+    // Loop 100..103 at 10 points per frame: 110 -> 96 -> 104 -> 102 backward; 92 -> 108 -> 98 ->
+    // 102 forward; 112 -> 94 -> 106 -> 100 backward, where the next frame turns at once.
+    const Frame tenOverThree[] = {{100, 102, 1}, {102, 102, 0}, {102, 100, 1}, {100, 102, 1},
+                                  {102, 102, 0}, {102, 100, 1}, {100, 102, 1}};
+    // Loop 100..105 at 28 points per frame: five or six mirrors each time.
+    const Frame twentyEightOverFive[] = {{100, 102, 1}, {102, 104, 1}, {104, 104, 0},
+                                         {104, 102, 0}, {102, 100, 1}, {100, 102, 1}};
+    // Loop 100..102 at 31 points per frame: 15 mirrors each time; the second frame's end on the
+    // loop end (98 -> 102) turns there rather than going on toward the sample's end. Point 102
+    // holds the copy of point 101 that follows a ping-pong loop.
+    const Frame thirtyOneOverTwo[] = {{100, 101, 1}, {101, 102, 1}, {101, 101, 0},
+                                      {101, 100, 1}, {100, 101, 1}, {101, 102, 1}};
+    const struct {
+        int32_t loopLength;
+        uint32_t step;
+        const Frame* frames;
+        size_t count;
+    } cases[] = {{3, 10, tenOverThree, std::size(tenOverThree)},
+                 {2, 31, thirtyOneOverTwo, std::size(thirtyOneOverTwo)},
+                 {5, 28, twentyEightOverFive, std::size(twentyEightOverFive)}};
+    for (const auto& c : cases) {
+        OneChannel song(200, 100, c.loopLength, 2, Ramp);
+        Voice& v = song.Play(0, 100, 0, c.step, 0);
+        for (size_t k = 0; k < c.count; ++k) {
+            const Frame& f = c.frames[k];
+            EXPECT_EQ(song.Mix(1)[0], 64 * f.pointRead) << c.step << " frame " << k;
+            EXPECT_EQ(v.position, f.position) << c.step << " frame " << k;
+            EXPECT_EQ(v.direction, f.direction) << c.step << " frame " << k;
+            EXPECT_EQ(v.positionFraction, 0u);
+        }
+    }
+}
+
+// A voice that lies beyond the boundary it moves toward (a negative distance) is left exactly
+// as it is for the span and adds nothing, although its sample is sound and it would be heard.
+TEST(MixerVoices, AVoiceBeyondItsBoundaryIsLeftAsItIs) {
+    const struct {
+        int32_t loopStart, loopLength;
+        uint8_t loopType;
+        int32_t position;
+        uint8_t direction;
+        int32_t target;
+    } cases[] = {
+        {0, 0, 0, 150, 0, 100},    // past the end of a one-shot sample
+        {10, 20, 1, 150, 0, 100},  // past the end of a sample with a forward loop
+        {10, 20, 1, 150, 0, 0},    // the same, silent
+        {50, 40, 2, 120, 0, 100},  // forward past the end of a ping-pong sample
+        {50, 40, 2, 20, 1, 100},   // backward below a ping-pong loop's start
+    };
+    for (const auto& c : cases) {
+        OneChannel song(100, c.loopStart, c.loopLength, c.loopType, Dc);
+        Voice& v = song.Play(0, c.position, 0x12345678, 1, 0x100, c.target);
+        v.direction = c.direction;
+        v.rightTarget = c.target / 2;  // a ramp would start if the voice were mixed
+        const Voice before = v;
+        song.Mix(64);
+        for (int32_t sum : song.accumulator) ASSERT_EQ(sum, 0) << c.position;
+        EXPECT_EQ(v.sample, &song.sample) << c.position;
+        EXPECT_EQ(v.position, before.position);
+        EXPECT_EQ(v.positionFraction, before.positionFraction);
+        EXPECT_EQ(v.direction, before.direction);
+        EXPECT_EQ(v.leftVolume, before.leftVolume);
+        EXPECT_EQ(v.rightVolume, before.rightVolume);
+        EXPECT_EQ(v.rampFramesLeft, before.rampFramesLeft);
+        EXPECT_EQ(v.rampTargets, before.rampTargets);
+        EXPECT_EQ(v.stepFraction, before.stepFraction);
+    }
+}
+
 TEST(MixerOneShot, PlaysToItsEndThenTheVoiceIsIdle) {
     OneChannel song(1000, 0, 0, 0, Dc);
     Voice& v = song.Play(0, 0, 0, 0, 748308572);  // 8363 Hz
@@ -217,6 +295,19 @@ TEST(MixerOneShot, ExtremeStepsStayInsideTheSample) {
     EXPECT_EQ(left[2047], 63999);  // a 65504/2^32 share of the 0 after the last point
     EXPECT_EQ(w.position, 3999999);
     EXPECT_EQ(w.positionFraction, 32u * 2048);
+}
+
+// The frames-to-boundary division works on the step shifted right by 5 in 32 bits, which holds
+// steps below 32 points per frame (2^37 in 32.32). A faster voice (an Amiga period of 1 gives
+// 14317456 Hz, 298 points) is held at the largest step that fits: 2^37 - 1.
+TEST(MixerOneShot, StepsOf32PointsOrMoreAreHeldJustBelow32) {
+    OneChannel song(100000, 0, 0, 0, Dc);
+    Voice& v = song.Play(0, 0, 0, 298, 1204022498);
+    song.Mix(10);
+    const uint64_t held = (uint64_t{1} << 37) - 1;
+    EXPECT_EQ(v.position, static_cast<int32_t>(10 * held >> 32));  // 319
+    EXPECT_EQ(v.positionFraction, static_cast<uint32_t>(10 * held));
+    EXPECT_EQ(v.stepInteger, 298u) << "the voice keeps its own step";
 }
 
 TEST(MixerRamps, TargetChangeRampsOver128FramesAndRestartsOnEveryChange) {
@@ -288,13 +379,17 @@ TEST(MixerVoices, CrossfadeKeepsBothVoicesSoundingFor128Frames) {
     EXPECT_EQ(left[299], 500 * 16256);
 }
 
-TEST(MixerVoices, IdleSkippedAndInconsistentVoicesAddNothing) {
+TEST(MixerVoices, IdleAndInconsistentVoicesAddNothing) {
     OneChannel song(100, 10, 20, 1, Dc);
-    Voice& beyond = song.Play(0, 150, 0, 1, 0);  // past the sample's end: left as it is
+    Voice& idle = song.voices[0];  // no sample: skipped, whatever else it holds
+    idle.position = 7;
+    idle.leftTarget = 100;
+    idle.leftVolume = 12800;
     Voice& broken = song.Play(1, 0, 0, 1, 0);
     song.sample.loopLength = 200;  // a loop reaching past the sample is never read
-    for (int32_t point : song.Mix(50)) ASSERT_EQ(point, 0);
-    EXPECT_EQ(beyond.position, 150);
+    for (int32_t sum : song.Mix(50)) ASSERT_EQ(sum, 0);
+    EXPECT_EQ(idle.position, 7);
+    EXPECT_EQ(idle.rampFramesLeft, 0);
     EXPECT_EQ(broken.position, 0);
 }
 

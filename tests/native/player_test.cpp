@@ -220,6 +220,40 @@ TEST_F(PlayerTest, VolumeStepsAndTheirEffect) {
     EXPECT_NE(GetPlayTime(), 0u);
 }
 
+// A volume set while a song plays is heard from the next block rendered on: the blocks already
+// rendered ahead of the listener keep the volume they were rendered with.
+TEST_F(PlayerTest, VolumeSetDuringPlaybackIsHeardFromTheNextBlockRendered) {
+    const auto song = BuildToneSong({.rows = 64, .speed = 3});
+    const auto unity = RenderDirectly(song, 24, 32768, false);
+    const auto step15 = RenderDirectly(song, 24, 3277, false);
+    ASSERT_NE(Play(song), nullptr);
+    Listen(4 * kBlock);  // blocks 0..19 of the song are rendered
+    SetVolume(15);
+    EXPECT_EQ(State().render.masterVolume, 3277u);
+    Listen(20 * kBlock);
+    const auto heard = device_.Heard();
+    ASSERT_EQ(heard.size(), 24 * kSamplesPerBlock);
+    const auto split = static_cast<long>(20 * kSamplesPerBlock);
+    EXPECT_EQ(std::vector<int16_t>(heard.begin(), heard.begin() + split),
+              std::vector<int16_t>(unity.samples.begin(), unity.samples.begin() + split));
+    EXPECT_EQ(std::vector<int16_t>(heard.begin() + split, heard.end()),
+              std::vector<int16_t>(step15.samples.begin() + split, step15.samples.end()));
+    EXPECT_NE(std::vector<int16_t>(unity.samples.begin() + split, unity.samples.end()),
+              std::vector<int16_t>(step15.samples.begin() + split, step15.samples.end()));
+}
+
+// Bit 0 chooses the memory source whatever bit 1 says.
+TEST_F(PlayerTest, FlagsWithBothSourceBitsSetPlayFromMemory) {
+    const auto song = BuildToneSong({.rows = 64, .speed = 3});
+    const auto direct = RenderDirectly(song, 4, 32768, false);
+    ASSERT_NE(PlaySong(song.data(), static_cast<uint32_t>(song.size()),
+                       xm::PlayFromMemory | xm::PlayFromFile),
+              nullptr);
+    EXPECT_STREQ(GetSongTitle(), "Stand-in tone");
+    Listen(4 * kBlock);
+    EXPECT_EQ(device_.Heard(), direct.samples);
+}
+
 TEST_F(PlayerTest, NoLoopSongEndsByItselfAndReleasesEverything) {
     const auto song = BuildToneSong({.rows = 64, .speed = 1});  // ends in its 60th block
     const auto direct = RenderDirectly(song, 100, 32768, true);

@@ -46,7 +46,10 @@ class TempFile {
     std::string path_;
 };
 
-TEST(MemoryReader, PastTheEndLeavesTheDestinationAndStillAdvances) {
+// A read that starts before the end copies what the source has and advances by the full count;
+// one that starts at or past the end changes nothing, so a backward seek after it (as after an
+// instrument header shorter than the bytes read) is measured from where that read began.
+TEST(MemoryReader, PastTheEndLeavesTheDestinationAndOnlyReadsBeforeTheEndAdvance) {
     const std::vector<uint8_t> src = Bytes(20);
     Reader r;
     r.SelectMemory(src.data(), 20);
@@ -56,10 +59,22 @@ TEST(MemoryReader, PastTheEndLeavesTheDestinationAndStillAdvances) {
     EXPECT_EQ(std::vector<uint8_t>(tail.begin(), tail.begin() + 4),
               std::vector<uint8_t>(src.begin() + 16, src.end()));
     EXPECT_EQ(std::vector<uint8_t>(tail.begin() + 4, tail.end()), std::vector<uint8_t>(4, 0xEE));
-    r.Read(nullptr, 8);  // entirely past the end: nothing is touched
-    EXPECT_EQ(r.Position(), 32u);
+    std::vector<uint8_t> untouched(8, 0xEE);
+    r.Read(untouched.data(), 8);  // starts at 24, past the end
+    EXPECT_EQ(untouched, std::vector<uint8_t>(8, 0xEE));
+    EXPECT_EQ(r.Position(), 24u);
+    r.Seek(-4, true);  // back to the end itself, which a seek may reach
+    EXPECT_EQ(r.Position(), 20u);
+    r.Read(untouched.data(), 33);  // at the end
+    EXPECT_EQ(r.Position(), 20u);
+    r.Seek(-3, true);
+    EXPECT_EQ(r.Position(), 17u);
+    r.Read(untouched.data(), 1);
+    EXPECT_EQ(untouched[0], src[17]);
+    EXPECT_EQ(r.Position(), 18u);
     r.Read(nullptr, -5);
-    EXPECT_EQ(r.Position(), 32u);
+    r.Read(nullptr, 0);
+    EXPECT_EQ(r.Position(), 18u);
 }
 
 TEST(Reader, SeeksOnlyToOffsetsFromZeroToTheSize) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -107,24 +108,22 @@ TEST(BlockConversion, ShortcutsConvertBitIdentically) {
     }
 }
 
-TEST(MasterVolume, TwoDecibelsPerStepAndStepsAbove25AreUnity) {
-    const std::pair<uint32_t, uint32_t> cases[] = {
-        {0, 1},
-        {1, 130},
-        {2, 164},
-        {9, 823},
-        {10, 1036},
-        {15, 3277},
-        {19, 8231},
-        {20, 10362},
-        {24, 26029},
-        {25, 32768},
-        {26, 32768},
-        {40, 32768},
-        {0xFFFFFFFF, 32768},
-    };
-    for (const auto& [step, volume] : cases)
-        EXPECT_EQ(xm::MasterVolumeForStep(step), volume) << step;
+// Step 0 is 1, not silence; steps 1 to 25 are round(32768 x 10^((step - 25) / 10)); steps above
+// 25 are 25.
+TEST(MasterVolume, EveryStepFollowsTheTableAndStepsAbove25AreUnity) {
+    EXPECT_EQ(xm::MasterVolumeForStep(0), 1u);
+    for (uint32_t step = 1; step <= 25; ++step) {
+        const double volume = 32768.0 * std::pow(10.0, (static_cast<double>(step) - 25.0) / 10.0);
+        EXPECT_EQ(xm::MasterVolumeForStep(step), static_cast<uint32_t>(std::lround(volume)))
+            << step;
+    }
+    // A few entries as printed in the table, against a slip in the formula above.
+    EXPECT_EQ(xm::MasterVolumeForStep(1), 130u);
+    EXPECT_EQ(xm::MasterVolumeForStep(13), 2068u);
+    EXPECT_EQ(xm::MasterVolumeForStep(24), 26029u);
+    for (uint32_t step : {26u, 40u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(xm::MasterVolumeForStep(step), 32768u) << step;
+    }
 }
 
 }  // namespace
