@@ -127,7 +127,7 @@ TEST_F(RenderTool, FailuresNameTheFileAndLeaveNoOutput) {
     } cases[] = {
         {missing + " " + Out(), missing, "No such file or directory"},
         {dir_.string() + " " + Out(), dir_.string(), "is a directory"},
-        {junk + " " + Out(), junk, "rejected"},
+        {junk + " " + Out(), junk, "not playable"},
         {In() + " " + (dir_ / "no" / "such" / "dir.wav").string(), "dir.wav", "cannot create"},
     };
     for (const auto& c : cases) {
