@@ -4,9 +4,11 @@
 // 48,000 Hz, 16-bit stereo, as the player outputs it. A render of N seconds without --no-loop
 // has a length known in advance; with --no-loop it ends where the order list ends, or after N.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -125,7 +127,21 @@ std::string BatchOutput(const std::string& dir, const std::string& in) {
     return dir + (dir.back() == '/' ? "" : "/") + name + ".wav";
 }
 
+// The output folder, made when it does not exist yet (its parent must).
+bool OutputFolder(const std::string& dir) {
+    struct stat info {};
+    if (stat(dir.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return true;
+        Report(dir, "is not a folder");
+        return false;
+    }
+    if (mkdir(dir.c_str(), 0777) == 0) return true;
+    Report(dir, std::string("cannot make the folder: ") + std::strerror(errno));
+    return false;
+}
+
 int RenderBatch(const Options& o) {
+    if (!OutputFolder(o.outputDir)) return 1;
     int failed = 0;
     std::set<std::string> written;
     for (const std::string& in : o.inputs) {
