@@ -1,10 +1,11 @@
 // Renders modules for 300 seconds with our player, libxmp and libopenmpt and prints seconds of
 // audio per second of CPU for each (medians of several runs) and our ratio to each peer.
 //
-//   bench_render [--seconds N] [--runs N] [--no-fast-paths] [--write DIR] [FILE.xm ...]
+//   bench_render [--seconds N] [--runs N] [--no-fast-paths] [--write-songs DIR] [FILE.xm ...]
 //
-// Without files it renders res/music.xm (when present) and generated songs of 8 to 32 channels.
-// --write DIR stores the generated songs there instead of rendering.
+// Without files it renders res/music.xm (when present) and the generated songs.
+// --write-songs DIR stores every song it would render without files (music.xm included) there as
+// XM files instead of rendering, so that whole programs can be timed on the same songs.
 #include <libopenmpt/libopenmpt.h>
 #include <xmp.h>
 
@@ -151,7 +152,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             o.fastPaths = false;
         } else if (a == "--no-vectors") {
             o.vectorBits = 0;
-        } else if (a == "--write" && i + 1 < argc) {
+        } else if ((a == "--write-songs" || a == "--write") && i + 1 < argc) {
             o.writeDir = argv[++i];
         } else if (!a.empty() && a[0] != '-') {
             o.files.push_back(a);
@@ -164,7 +165,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 
 int WriteModules(const std::vector<Module>& modules, const std::string& dir) {
     for (const Module& m : modules) {
-        const std::string path = dir + "/" + m.name + ".xm";
+        const bool named = m.name.size() > 3 && m.name.compare(m.name.size() - 3, 3, ".xm") == 0;
+        const std::string path = dir + "/" + m.name + (named ? "" : ".xm");
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(m.bytes.data()),
                   static_cast<std::streamsize>(m.bytes.size()));
@@ -184,19 +186,19 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: bench_render [--seconds N] [--runs N] [--no-fast-paths] [--no-vectors] "
-            "[--write DIR] [FILE.xm ...]\n");
+            "[--write-songs DIR] [FILE.xm ...]\n");
         return 2;
     }
     xm::SetMixerFastPaths(o.fastPaths);
     xm::SetMixerVectorLimit(o.vectorBits);
     std::vector<Module> modules;
-    if (!o.writeDir.empty()) return WriteModules(GeneratedModules(), o.writeDir);
-    if (o.files.empty()) {
+    if (o.files.empty() || !o.writeDir.empty()) {
         Module music{"music.xm", {}};
         if (ReadFile(std::string(LS_SOURCE_DIR) + "/res/music.xm", music.bytes)) {
             modules.push_back(std::move(music));
         }
         for (auto& m : GeneratedModules()) modules.push_back(std::move(m));
+        if (!o.writeDir.empty()) return WriteModules(modules, o.writeDir);
     }
     for (const std::string& path : o.files) {
         Module m{path.substr(path.find_last_of('/') + 1), {}};
