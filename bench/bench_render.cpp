@@ -22,7 +22,6 @@
 
 #include "player/song/arena.h"
 #include "player/song/loader.h"
-#include "player/mixer/mixer_options.h"
 #include "player/song/reader.h"
 #include "player/render/render.h"
 #include "songs.h"
@@ -35,7 +34,7 @@ struct Options {
     double seconds = 300;
     int runs = 3;
     bool fastPaths = true;
-    uint32_t vectorBits = 512;  // the Windows builds mix without vector loops: 0 shows that case
+    uint32_t vectorBits = 512;  // 0 plain loops, 128 the SSE2 loops every build has
     std::string writeDir;
     std::vector<std::string> files;
 };
@@ -52,7 +51,7 @@ double CpuSeconds() {
 }
 
 // CPU seconds to render `frames` frames with our player; negative when the module is rejected.
-double RenderOurs(const Module& m, uint64_t frames) {
+double RenderOurs(const Module& m, uint64_t frames, const Options& o) {
     xm::Reader reader;
     reader.SelectMemory(m.bytes.data(), static_cast<uint32_t>(m.bytes.size()));
     xm::SongArena arena;
@@ -63,6 +62,7 @@ double RenderOurs(const Module& m, uint64_t frames) {
     auto state = std::make_unique<xm::RenderState>();
     state->module = &module;
     state->masterVolume = 32768;
+    state->mixer = {o.fastPaths, o.vectorBits};
     std::vector<int16_t> buffer(xm::kBufferBytes / 2);
     const double start = CpuSeconds();
     for (uint64_t done = 0; done < frames; done += xm::kBlockFrames) {
@@ -71,7 +71,7 @@ double RenderOurs(const Module& m, uint64_t frames) {
     return CpuSeconds() - start;
 }
 
-double RenderXmp(const Module& m, uint64_t frames) {
+double RenderXmp(const Module& m, uint64_t frames, const Options& /*o*/) {
     xmp_context ctx = xmp_create_context();
     if (xmp_load_module_from_memory(ctx, m.bytes.data(), static_cast<long>(m.bytes.size())) != 0) {
         xmp_free_context(ctx);
@@ -91,7 +91,7 @@ double RenderXmp(const Module& m, uint64_t frames) {
     return seconds;
 }
 
-double RenderOpenmpt(const Module& m, uint64_t frames) {
+double RenderOpenmpt(const Module& m, uint64_t frames, const Options& /*o*/) {
     openmpt_module* mod =
         openmpt_module_create_from_memory2(m.bytes.data(), m.bytes.size(), nullptr, nullptr,
                                            nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -114,11 +114,12 @@ double Median(std::vector<double> v) {
 }
 
 // Seconds of audio per CPU second, median over the runs; 0 when the player rejects the module.
-double Speed(double (*render)(const Module&, uint64_t), const Module& m, const Options& o) {
+double Speed(double (*render)(const Module&, uint64_t, const Options&), const Module& m,
+             const Options& o) {
     const auto frames = static_cast<uint64_t>(o.seconds * kRate);
     std::vector<double> speeds;
     for (int i = 0; i < o.runs; ++i) {
-        const double cpu = render(m, frames);
+        const double cpu = render(m, frames, o);
         if (cpu < 0) return 0;
         speeds.push_back(o.seconds / std::max(cpu, 1e-9));
     }
@@ -127,6 +128,10 @@ double Speed(double (*render)(const Module&, uint64_t), const Module& m, const O
 
 std::vector<Module> GeneratedModules() {
     std::vector<Module> modules;
+    for (int channels : {4, 8, 16, 24}) {
+        modules.push_back({"tracker" + std::to_string(channels),
+                           xmtest::BuildXm(bench::TrackerSong(channels, 2000 + channels))});
+    }
     for (int channels : {8, 16, 24, 32}) {
         modules.push_back({"busy" + std::to_string(channels),
                            xmtest::BuildXm(bench::BusySong(channels, 1000 + channels))});
@@ -152,6 +157,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             o.fastPaths = false;
         } else if (a == "--no-vectors") {
             o.vectorBits = 0;
+        } else if (a == "--vector-bits" && i + 1 < argc) {
+            o.vectorBits = static_cast<uint32_t>(std::atoi(argv[++i]));
         } else if ((a == "--write-songs" || a == "--write") && i + 1 < argc) {
             o.writeDir = argv[++i];
         } else if (!a.empty() && a[0] != '-') {
@@ -189,8 +196,6 @@ int main(int argc, char** argv) {
             "[--write-songs DIR] [FILE.xm ...]\n");
         return 2;
     }
-    xm::SetMixerFastPaths(o.fastPaths);
-    xm::SetMixerVectorLimit(o.vectorBits);
     std::vector<Module> modules;
     if (o.files.empty() || !o.writeDir.empty()) {
         Module music{"music.xm", {}};

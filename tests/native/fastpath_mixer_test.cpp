@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "player/mixer/mixer.h"
-#include "player/mixer/mixer_options.h"
 #include "player/song/records.h"
 
 namespace {
@@ -14,10 +13,8 @@ namespace {
 using xm::Sample;
 using xm::Voice;
 
-struct FastPathsOff {
-    FastPathsOff() { xm::SetMixerFastPaths(false); }
-    ~FastPathsOff() { xm::SetMixerFastPaths(true); }
-};
+// The plain loops alone: what every shortcut and vector loop must match.
+constexpr xm::MixerOptions kPlain{false, 0};
 
 // Random samples with every loop type, and random voices on them: silent, fading, loud, moving
 // either way, at steps from the 40 Hz floor to far above the limit.
@@ -76,14 +73,14 @@ struct RandomSong {
     }
 
     // Mixes spans of random lengths, changing some targets between them, into one long buffer.
-    std::vector<int32_t> Render(uint32_t seed, int spans) {
+    std::vector<int32_t> Render(uint32_t seed, int spans, const xm::MixerOptions& options) {
         std::mt19937 engine(seed);
         auto rng = [&] { return static_cast<uint32_t>(engine()); };
         std::vector<int32_t> out;
         for (int i = 0; i < spans; ++i) {
             const uint32_t frames = 1 + rng() % 1024;
             std::vector<int32_t> accumulator(2 * frames);
-            xm::MixVoices(module, accumulator.data(), frames);
+            xm::MixVoices(module, accumulator.data(), frames, options);
             out.insert(out.end(), accumulator.begin(), accumulator.end());
             Voice& v = voices[rng() % voices.size()];
             if (rng() % 2)
@@ -113,35 +110,26 @@ bool SameVoices(const RandomSong& a, const RandomSong& b) {
     return true;
 }
 
-// The vector widths this processor offers, each to be compared with the plain loops.
+// The vector widths this processor and build offer, each to be compared with the plain loops.
 std::vector<uint32_t> VectorWidths() {
-    std::vector<uint32_t> widths;
-    for (uint32_t limit : {0u, 256u, 512u}) {
-        const uint32_t width = xm::SetMixerVectorLimit(limit);
-        if (widths.empty() || widths.back() != width) widths.push_back(width);
-    }
-    xm::SetMixerVectorLimit(512);
+    std::vector<uint32_t> widths{0};
+    if (xm::WidestMixerVectors() >= 128) widths.push_back(128);
+    if (xm::WidestMixerVectors() >= 512) widths.push_back(512);
     return widths;
 }
 
 TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithAndWithoutShortcuts) {
     for (uint32_t width : VectorWidths()) {
-        xm::SetMixerVectorLimit(width);
         for (uint32_t seed = 1; seed <= 60; ++seed) {
             RandomSong fast(seed, 1 + static_cast<int>(seed % 16));
             RandomSong slow(seed, 1 + static_cast<int>(seed % 16));
-            const auto fastOut = fast.Render(seed * 7, 40);
-            std::vector<int32_t> slowOut;
-            {
-                FastPathsOff off;
-                slowOut = slow.Render(seed * 7, 40);
-            }
+            const auto fastOut = fast.Render(seed * 7, 40, {true, width});
+            const auto slowOut = slow.Render(seed * 7, 40, kPlain);
             ASSERT_EQ(fastOut.size(), slowOut.size());
             ASSERT_TRUE(fastOut == slowOut) << "seed " << seed << ", vectors of " << width;
             ASSERT_TRUE(SameVoices(fast, slow)) << "seed " << seed << ", vectors of " << width;
         }
     }
-    xm::SetMixerVectorLimit(512);
 }
 
 TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
@@ -164,9 +152,8 @@ TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
     b.voices = mixed;
     std::vector<int32_t> accumulator(2048);
     for (int block = 0; block < 200; ++block) {
-        xm::MixVoices(a, accumulator.data(), 1024);
-        FastPathsOff off;
-        xm::MixVoices(b, accumulator.data(), 1024);
+        xm::MixVoices(a, accumulator.data(), 1024, xm::MixerOptions{});
+        xm::MixVoices(b, accumulator.data(), 1024, kPlain);
     }
     for (int32_t sum : accumulator) ASSERT_EQ(sum, 0);
     EXPECT_EQ(skipped[0].position, mixed[0].position);
