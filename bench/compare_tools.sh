@@ -7,7 +7,7 @@
 #
 #   bench/compare_tools.sh [--runs N] [--seconds S] [FILE.xm ...]
 #
-# Songs by default: res/music.xm and the busy songs of the bench tool (bench_render --write).
+# Songs by default: those the bench tool measures, music.xm included (bench_render --write-songs).
 # Installs xmp and openmpt123 with apt-get when they are missing, and builds the bench preset
 # when its programs are missing.
 set -euo pipefail
@@ -43,8 +43,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 if [ ${#files[@]} -eq 0 ]; then
   mkdir "$work/songs"
-  cp "$root/res/music.xm" "$work/songs/"
-  "$build/bench/bench_render" --write "$work/songs"
+  "$build/bench/bench_render" --write-songs "$work/songs" >&2
   files=("$work"/songs/*.xm)
 fi
 
