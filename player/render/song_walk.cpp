@@ -8,9 +8,9 @@ namespace xm {
 
 namespace {
 
-// Beyond this many rows the walk gives up even within its frame limit: a song at speed 1 and a
-// high BPM plays about 100 rows a second, so this is hours of music.
-constexpr uint64_t kMaxRows = 4'000'000;
+// Beyond this many rows the walk gives up even within its frame limit, keeping its memory to tens
+// of megabytes: at speed 1 and BPM 255 (about 100 rows a second) this is over 2.5 hours of music.
+constexpr uint64_t kMaxRows = 1'000'000;
 
 // Everything that decides where the song goes after the row just started: its position, the jump
 // that row asked for, and the pattern loop counters and start rows of every channel. Folded into

@@ -24,8 +24,8 @@ struct SongWalk {
     int32_t fromOrder = 0, fromRow = 0, toOrder = 0, toRow = 0;
 };
 
-// Walks a freshly loaded song from its first row for at most `frameLimit` frames (and a few
-// million rows). A song that returns to a row in the same state (position, pending jump and
+// Walks a freshly loaded song from its first row for at most `frameLimit` frames (and a million
+// rows). A song that returns to a row in the same state (position, pending jump and
 // every channel's pattern loop) repeats for ever: that is how a jump back is told from a pattern
 // loop. Leaves the song's playing state changed: load it afresh before rendering it.
 SongWalk WalkSong(Module& module, uint64_t frameLimit);
