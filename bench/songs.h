@@ -14,4 +14,12 @@ namespace bench {
 xmtest::XmSong BusySong(int channels, uint32_t seed, int patterns = 8, int rows = 64,
                         uint32_t maxSamplePoints = 6000);
 
+// A song of `channels` channels written the way tracker songs are: notes in about one cell in
+// ten, most with the volume column; instruments with volume envelopes (sustain, loops) and
+// fadeout, released by key-offs and often cut by the next note while still fading; an effect
+// (volume slide most often, vibrato, tremolo, portamentos, arpeggio) running on nearly every row
+// between notes; 8- and 16-bit samples with short forward and ping-pong loops, and one-shot
+// drums.
+xmtest::XmSong TrackerSong(int channels, uint32_t seed);
+
 }  // namespace bench

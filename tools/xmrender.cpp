@@ -1,11 +1,9 @@
-// Renders an XM module through the player's engine and conversion into a WAV file.
+// Renders XM modules through the player's engine and block conversion to WAV, and describes
+// them. `xmrender --help` lists the options; tools/render_tool/ holds the pieces.
 //
-//   xmrender [--seconds N] [--no-loop] [--volume STEP] IN.xm OUT.wav
-//
-// 48,000 Hz, 16-bit stereo. Renders N seconds (default 60); with --no-loop it stops at the end
-// of the order list, or after N seconds (default 3600) for a song that never ends. STEP is the
-// player's volume step 0..25 (default 25, unity). The output appears only when complete: it is
-// written under a temporary name and renamed.
+// 48,000 Hz, 16-bit stereo, as the player outputs it. A render of N seconds without --no-loop
+// has a length known in advance; with --no-loop it ends where the order list ends, or after N.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,220 +12,189 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "player/song/arena.h"
-#include "player/song/loader.h"
-#include "player/song/reader.h"
 #include "player/render/render.h"
+#include "tools/render_tool/module_file.h"
+#include "tools/render_tool/options.h"
+#include "tools/render_tool/wav_output.h"
 
 namespace {
 
+using xmrender::Options;
+
 constexpr uint32_t kRate = xm::kOutputRate;
-// A WAV file's sizes are 32-bit: six hours of 48 kHz stereo is about 4 GB.
-constexpr double kMaxSeconds = 6 * 3600;
+// Blocks rendered between two writes: 16 wave buffers, 1 MiB of PCM.
+constexpr uint32_t kBuffersPerWrite = 16;
+constexpr uint32_t kBlocksPerWrite = kBuffersPerWrite * xm::kBlockCount;
 
-struct Options {
-    double seconds = 60;
-    bool secondsGiven = false;
-    bool noLoop = false;
-    uint32_t volumeStep = 25;
-    std::string in, out;
-};
-
-bool ParseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0';
+void Report(const std::string& file, const std::string& reason) {
+    std::fprintf(stderr, "xmrender: %s: %s\n", file.c_str(), reason.c_str());
 }
-
-bool ParseOptions(int argc, char** argv, Options& o) {
-    std::vector<std::string> files;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        double value = 0;
-        if (a == "--seconds" && i + 1 < argc && ParseNumber(argv[i + 1], value)) {
-            o.seconds = value;
-            o.secondsGiven = true;
-            ++i;
-        } else if (a == "--volume" && i + 1 < argc && ParseNumber(argv[i + 1], value)) {
-            if (value < 0 || value > 1000) return false;
-            o.volumeStep = static_cast<uint32_t>(value);
-            ++i;
-        } else if (a == "--no-loop") {
-            o.noLoop = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return false;
-        } else {
-            files.push_back(a);
-        }
-    }
-    if (files.size() != 2 || !(o.seconds > 0) || o.seconds > kMaxSeconds) return false;
-    if (o.noLoop && !o.secondsGiven) o.seconds = 3600;
-    o.in = files[0];
-    o.out = files[1];
-    return true;
-}
-
-// Why a module file cannot be read, or an empty text when it can.
-std::string Unreadable(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return std::strerror(errno);
-    if (S_ISDIR(info.st_mode)) return "is a directory";
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return std::strerror(errno);
-    std::fclose(f);
-    return "";
-}
-
-void PutU16(std::vector<uint8_t>& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void PutU32(std::vector<uint8_t>& b, uint32_t v) {
-    PutU16(b, v & 0xFFFF);
-    PutU16(b, v >> 16);
-}
-
-std::vector<uint8_t> WavHeader(uint32_t dataBytes) {
-    std::vector<uint8_t> h;
-    auto text = [&](const char* s) { h.insert(h.end(), s, s + 4); };
-    text("RIFF");
-    PutU32(h, 36 + dataBytes);
-    text("WAVE");
-    text("fmt ");
-    PutU32(h, 16);
-    PutU16(h, 1);  // PCM
-    PutU16(h, 2);
-    PutU32(h, kRate);
-    PutU32(h, kRate * 4);
-    PutU16(h, 4);
-    PutU16(h, 16);
-    text("data");
-    PutU32(h, dataBytes);
-    return h;
-}
-
-// The output file under a temporary name; removed unless committed.
-class PendingFile {
-  public:
-    explicit PendingFile(const std::string& target) : target_(target) {
-        std::string pattern = target + ".XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0) return;
-        temp_ = pattern;
-        file_ = fdopen(fd, "wb");
-        if (file_ == nullptr) close(fd);
-    }
-    ~PendingFile() {
-        if (file_ != nullptr) std::fclose(file_);
-        if (!temp_.empty()) std::remove(temp_.c_str());
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    bool ok() const { return file_ != nullptr; }
-    bool Write(const void* data, size_t bytes) {
-        return std::fwrite(data, 1, bytes, file_) == bytes;
-    }
-    bool Rewind() { return std::fseek(file_, 0, SEEK_SET) == 0; }
-    // Closes the file and gives it its real name.
-    bool Commit() {
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!closed) return false;
-        chmod(temp_.c_str(), 0644);
-        if (std::rename(temp_.c_str(), target_.c_str()) != 0) return false;
-        temp_.clear();
-        return true;
-    }
-
-  private:
-    std::string target_, temp_;
-    std::FILE* file_ = nullptr;
-};
 
 // Shows how far a long render is, on a terminal only.
 class Progress {
   public:
-    explicit Progress(double totalSeconds)
-        : total_(totalSeconds), shown_(isatty(STDERR_FILENO) != 0) {}
+    Progress(const std::string& name, double totalSeconds)
+        : name_(name), total_(totalSeconds), shown_(isatty(STDERR_FILENO) != 0) {}
     void Update(uint64_t frames) {
         if (!shown_) return;
         const auto now = std::chrono::steady_clock::now();
         if (now - last_ < std::chrono::milliseconds(200)) return;
         last_ = now;
-        std::fprintf(stderr, "\rxmrender: %.1f / %.0f s", static_cast<double>(frames) / kRate,
-                     total_);
+        std::fprintf(stderr, "\rxmrender: %s: %.1f / %.0f s", name_.c_str(),
+                     static_cast<double>(frames) / kRate, total_);
     }
     void Finish() {
         if (shown_ && last_ != std::chrono::steady_clock::time_point{}) std::fprintf(stderr, "\n");
     }
 
   private:
+    std::string name_;
     double total_;
     bool shown_;
     std::chrono::steady_clock::time_point last_{};
 };
 
-int Fail(const std::string& file, const std::string& reason) {
-    std::fprintf(stderr, "xmrender: %s: %s\n", file.c_str(), reason.c_str());
-    return 1;
+// Renders blocks into a buffer of kBlocksPerWrite blocks and writes it whole. Returns the frames
+// written, or nothing after a write failure (reported in `error`).
+std::optional<uint64_t> RenderFrames(xm::RenderState& state, uint64_t limit, Progress& progress,
+                                     xmrender::WavOutput& out, std::string& error) {
+    constexpr size_t kBufferSamples = xm::kBufferBytes / 2;
+    std::vector<int16_t> pcm(kBuffersPerWrite * kBufferSamples);
+    uint64_t frames = 0;
+    bool ended = false;
+    while (frames < limit && !ended) {
+        // The block at fill index i of wave buffer b lands at block b * 16 + i of `pcm`.
+        uint64_t batch = 0;
+        for (uint32_t b = 0; b < kBlocksPerWrite && frames + batch < limit; ++b) {
+            int16_t* buffer = pcm.data() + (b / xm::kBlockCount) * kBufferSamples;
+            if (xm::MixBlock(state, buffer) == xm::BlockOutcome::SongEnded) {
+                ended = true;
+                break;
+            }
+            batch += std::min<uint64_t>(xm::kBlockFrames, limit - frames - batch);
+        }
+        if (!out.Write(pcm.data(), batch * 4, error)) return std::nullopt;
+        frames += batch;
+        progress.Update(frames);
+    }
+    return frames;
+}
+
+bool Render(const Options& o, const std::string& in, const std::string& out) {
+    std::string error;
+    const auto file = xmrender::LoadModuleFile(in, error);
+    if (!file) {
+        Report(in, error);
+        return false;
+    }
+    auto state = std::make_unique<xm::RenderState>();
+    state->module = &file->module;
+    state->noLoop = o.noLoop ? 1 : 0;
+    state->masterVolume = xm::MasterVolumeForStep(o.volumeStep);
+    // A whole block per wave buffer slot: the fill index starts each buffer at slot 0.
+    static_assert(kBlocksPerWrite % xm::kBlockCount == 0);
+
+    const auto limit = static_cast<uint64_t>(o.seconds * kRate);
+    const std::optional<uint32_t> known =
+        o.noLoop ? std::nullopt : std::optional<uint32_t>(static_cast<uint32_t>(limit));
+    const auto output = xmrender::WavOutput::Open(out, known, error);
+    if (!output) {
+        Report(out, error);
+        return false;
+    }
+    Progress progress(in, o.seconds);
+    const auto frames = RenderFrames(*state, limit, progress, *output, error);
+    progress.Finish();
+    if (!frames || !output->Finish(static_cast<uint32_t>(*frames), error)) {
+        Report(out, error);
+        return false;
+    }
+    return true;
+}
+
+// DIR/NAME.wav for IN: the file name without its folder and its last extension.
+std::string BatchOutput(const std::string& dir, const std::string& in) {
+    std::string name = in.substr(in.find_last_of('/') + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return dir + (dir.back() == '/' ? "" : "/") + name + ".wav";
+}
+
+// The output folder, made when it does not exist yet (its parent must).
+bool OutputFolder(const std::string& dir) {
+    struct stat info {};
+    if (stat(dir.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return true;
+        Report(dir, "is not a folder");
+        return false;
+    }
+    if (mkdir(dir.c_str(), 0777) == 0) return true;
+    Report(dir, std::string("cannot make the folder: ") + std::strerror(errno));
+    return false;
+}
+
+int RenderBatch(const Options& o) {
+    if (!OutputFolder(o.outputDir)) return 1;
+    int failed = 0;
+    std::set<std::string> written;
+    for (const std::string& in : o.inputs) {
+        const std::string out = BatchOutput(o.outputDir, in);
+        if (!written.insert(out).second) {
+            Report(in, "not rendered: " + out + " was written for an earlier module");
+            ++failed;
+            continue;
+        }
+        failed += Render(o, in, out) ? 0 : 1;
+    }
+    if (failed > 0 && o.inputs.size() > 1) {
+        std::fprintf(stderr, "xmrender: %d of %zu modules failed\n", failed, o.inputs.size());
+    }
+    return failed > 0 ? 1 : 0;
+}
+
+int Info(const Options& o) {
+    int failed = 0;
+    for (const std::string& in : o.inputs) {
+        std::string error;
+        const auto file = xmrender::LoadModuleFile(in, error);
+        if (!file) {
+            Report(in, error);
+            ++failed;
+            continue;
+        }
+        xmrender::PrintInfo(stdout, in, *file);
+    }
+    return failed > 0 ? 1 : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away is reported as a failed write, not a silent death.
+    signal(SIGPIPE, SIG_IGN);
     Options o;
-    if (!ParseOptions(argc, argv, o)) {
-        std::fprintf(stderr,
-                     "usage: xmrender [--seconds N] [--no-loop] [--volume STEP] IN.xm OUT.wav\n");
+    std::string error;
+    if (!xmrender::ParseOptions(argc, argv, o, error)) {
+        std::fprintf(stderr, "xmrender: %s\n", error.c_str());
         return 2;
     }
-    const std::string why = Unreadable(o.in);
-    if (!why.empty()) return Fail(o.in, why);
-
-    xm::Reader reader;
-    reader.SelectFile(o.in.c_str());
-    xm::SongArena arena;
-    xm::Module module{};
-    char title[xm::kTitleBytes] = {};
-    const bool loaded = xm::LoadModule(reader, arena, module, title);
-    reader.Close();
-    if (!loaded) return Fail(o.in, "not a playable XM module (rejected by the loader)");
-
-    auto state = std::make_unique<xm::RenderState>();
-    state->module = &module;
-    state->noLoop = o.noLoop ? 1 : 0;
-    state->masterVolume = xm::MasterVolumeForStep(o.volumeStep);
-
-    PendingFile out(o.out);
-    if (!out.ok()) return Fail(o.out, std::string("cannot create: ") + std::strerror(errno));
-    if (!out.Write(WavHeader(0).data(), 44)) return Fail(o.out, "write failed");
-
-    const auto limit = static_cast<uint64_t>(o.seconds * kRate);
-    std::vector<int16_t> buffer(xm::kBufferBytes / 2);
-    Progress progress(o.seconds);
-    uint64_t frames = 0;
-    while (frames < limit) {
-        const uint32_t index = state->fillIndex;
-        if (xm::MixBlock(*state, buffer.data()) == xm::BlockOutcome::SongEnded) break;
-        const uint64_t take = std::min<uint64_t>(xm::kBlockFrames, limit - frames);
-        if (!out.Write(buffer.data() + index * xm::kBlockFrames * 2, take * 4)) {
-            progress.Finish();
-            return Fail(o.out, "write failed");
-        }
-        frames += take;
-        progress.Update(frames);
+    switch (o.mode) {
+        case xmrender::Mode::Help:
+            std::fputs(xmrender::HelpText(), stdout);
+            return 0;
+        case xmrender::Mode::Info:
+            return Info(o);
+        case xmrender::Mode::Batch:
+            return RenderBatch(o);
+        case xmrender::Mode::Render:
+            break;
     }
-    progress.Finish();
-    const auto header = WavHeader(static_cast<uint32_t>(frames * 4));
-    if (!out.Rewind() || !out.Write(header.data(), header.size()) || !out.Commit()) {
-        return Fail(o.out, std::string("cannot write: ") + std::strerror(errno));
-    }
-    return 0;
+    return Render(o, o.inputs[0], o.output) ? 0 : 1;
 }

@@ -1,6 +1,5 @@
 #include "player/mixer/block_conversion.h"
 
-#include "player/mixer/mixer_options.h"
 #include "player/mixer/mixer_simd.h"
 
 #include <algorithm>
@@ -37,10 +36,12 @@ int16_t ConvertSample(int32_t sum, uint32_t masterVolume) {
 }
 
 uint32_t ConvertBlock(const int32_t* accumulator, int16_t* output, uint32_t frames,
-                      uint32_t masterVolume) {
-    if (MixerFastPaths() && frames % 8 == 0 && mixer::Avx2Available()) {
-        return mixer::ConvertBlock256(accumulator, output, frames, masterVolume);
+                      uint32_t masterVolume, const MixerOptions& options) {
+#ifdef XM_MIXER_SSE2
+    if (options.shortcuts && options.vectorBits != 0 && frames % 4 == 0 && masterVolume <= 0xFFFF) {
+        return mixer::ConvertBlock128(accumulator, output, frames, masterVolume);
     }
+#endif
     for (uint32_t i = 0; i < 2 * frames; ++i) {
         output[i] = Convert(accumulator[i], masterVolume);
     }

@@ -14,8 +14,6 @@ namespace {
 
 using namespace mixer;
 
-bool fastPaths = true;
-
 // The vector loops are exact while every volume of the chunk stays within 0..32767 (a volume
 // left a little below 0 by an interrupted ramp takes the plain loops).
 bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
@@ -23,70 +21,52 @@ bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
     return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
 }
 
-// The widest vector loops allowed (tests lower it to compare each width with the plain loops).
-uint32_t vectorLimit = 512;
-
-uint32_t WidestVectors() {
-    static const uint32_t widest = mixer::Avx512Available() ? 512
-                                   : mixer::Avx2Available() ? 256
-                                                            : 0;
-    return widest;
-}
-
 // Mixes one chunk (no boundary inside) with the plain loops, the vector loops of `vectorBits`
-// bits where the volumes allow, or no reads at all for a silent voice.
+// bits where the volumes allow, or, with shortcuts, no reads at all for a silent voice.
 void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32_t* accumulator,
-              uint32_t frames, uint32_t vectorBits, mixer::PaddedSample& padded) {
+              uint32_t frames, const MixerOptions& options, PaddedSample& padded) {
     const int16_t* data = voice.sample->data;
-    uint32_t points = voice.sample->length + 3;
-    if (vectorBits != 0 &&
-        (!FitsVectorLoops(voice.leftVolume, ramping ? voice.leftIncrement : 0, frames) ||
-         !FitsVectorLoops(voice.rightVolume, ramping ? voice.rightIncrement : 0, frames))) {
+    uint32_t vectorBits = options.vectorBits;
+    if (!FitsVectorLoops(voice.leftVolume, ramping ? voice.leftIncrement : 0, frames) ||
+        !FitsVectorLoops(voice.rightVolume, ramping ? voice.rightIncrement : 0, frames)) {
         vectorBits = 0;
     }
-    if (vectorBits != 0 &&
-        !(fastPaths && voice.leftVolume == 0 && voice.rightVolume == 0 && !ramping)) {
-        if (padded.data == nullptr) padded.Prepare(data, points);
-        data = padded.data;
-        points = padded.points;
-    }
-    if (ramping) {
-        auto* mix = vectorBits == 512   ? mixer::MixRamping512
-                    : vectorBits == 256 ? mixer::MixRamping256
-                                        : nullptr;
-        position =
-            mix != nullptr
-                ? mix(data, points, position, step, voice.leftVolume, voice.rightVolume,
-                      voice.leftIncrement, voice.rightIncrement, accumulator, frames)
-                : mixer::MixRamping(data, position, step, voice.leftVolume, voice.rightVolume,
-                                    voice.leftIncrement, voice.rightIncrement, accumulator, frames);
-    } else if (fastPaths && voice.leftVolume == 0 && voice.rightVolume == 0) {
+    if (!ramping && options.shortcuts && voice.leftVolume == 0 && voice.rightVolume == 0) {
         position += step * frames;  // silent: only the position moves
-    } else {
-        auto* mix = vectorBits == 512   ? mixer::MixSteady512
-                    : vectorBits == 256 ? mixer::MixSteady256
-                                        : nullptr;
-        position = mix != nullptr ? mix(data, points, position, step, voice.leftVolume,
-                                        voice.rightVolume, accumulator, frames)
-                                  : mixer::MixSteady(data, position, step, voice.leftVolume,
-                                                     voice.rightVolume, accumulator, frames);
+        return;
     }
+    if (vectorBits == 512) {
+        if (padded.data == nullptr) padded.Prepare(data, voice.sample->length + 3);
+        position = ramping ? MixRamping512(padded.data, padded.points, position, step,
+                                           voice.leftVolume, voice.rightVolume, voice.leftIncrement,
+                                           voice.rightIncrement, accumulator, frames)
+                           : MixSteady512(padded.data, padded.points, position, step,
+                                          voice.leftVolume, voice.rightVolume, accumulator, frames);
+        return;
+    }
+    auto* steady = vectorBits == 128 ? MixSteady128 : MixSteady;
+    auto* rampingLoop = vectorBits == 128 ? MixRamping128 : MixRamping;
+    position = ramping ? rampingLoop(data, position, step, voice.leftVolume, voice.rightVolume,
+                                     voice.leftIncrement, voice.rightIncrement, accumulator, frames)
+                       : steady(data, position, step, voice.leftVolume, voice.rightVolume,
+                                accumulator, frames);
 }
 
 // Mixes one voice for `frames` frames, chunk by chunk between loop boundaries and ramp ends.
-void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vectorBits) {
+void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOptions& options) {
     if (voice.sample == nullptr || !IsConsistent(*voice.sample)) return;
-    if (fastPaths && voice.sample->loopType == 1 && voice.sample->loopLength > 0 &&
+    if (options.shortcuts && voice.sample->loopType == 1 && voice.sample->loopLength > 0 &&
         voice.direction == 0) {
         if (IsSilentAndSettled(voice)) {
             AdvanceSilentForwardLoop(voice, frames);
             return;
         }
-        if (vectorBits != 0 && MixUnrolledForwardLoop(voice, accumulator, frames, vectorBits)) {
+        if (options.vectorBits != 0 &&
+            MixUnrolledForwardLoop(voice, accumulator, frames, options.vectorBits)) {
             return;
         }
     }
-    mixer::PaddedSample padded;  // prepared once the voice is heard
+    PaddedSample padded;  // prepared once the voice is heard
     while (frames > 0 && voice.sample != nullptr) {
         // A forward voice never starts a chunk before the first point; if it did, skip it.
         if (voice.direction == 0 && voice.position < 0) return;
@@ -115,7 +95,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vect
 
         const int64_t signedStep =
             voice.direction == 0 ? static_cast<int64_t>(step) : -static_cast<int64_t>(step);
-        MixChunk(voice, position, signedStep, ramping, accumulator, chunk, vectorBits, padded);
+        MixChunk(voice, position, signedStep, ramping, accumulator, chunk, options, padded);
         StorePosition(voice, position);
         accumulator += 2 * chunk;
         frames -= chunk;
@@ -132,23 +112,22 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, uint32_t vect
 
 }  // namespace
 
-void SetMixerFastPaths(bool enabled) {
-    fastPaths = enabled;
-}
-uint32_t SetMixerVectorLimit(uint32_t bits) {
-    vectorLimit = bits;
-    return std::min(vectorLimit, WidestVectors());
-}
-
-bool MixerFastPaths() {
-    return fastPaths;
+uint32_t WidestMixerVectors() {
+#ifdef XM_MIXER_SSE2
+    static const uint32_t widest = Avx512Available() ? 512 : 128;
+    return widest;
+#else
+    return 0;
+#endif
 }
 
-void MixVoices(Module& module, int32_t* accumulator, uint32_t frames) {
+void MixVoices(Module& module, int32_t* accumulator, uint32_t frames, const MixerOptions& options) {
+    MixerOptions chosen = options;
+    chosen.vectorBits = !options.shortcuts ? 0 : std::min(options.vectorBits, WidestMixerVectors());
+    if (chosen.vectorBits != 0 && chosen.vectorBits != 512) chosen.vectorBits = 128;
     Voice* voices = module.voices;
     const int32_t count = 2 * module.channelCount;
-    const uint32_t vectorBits = fastPaths ? std::min(vectorLimit, WidestVectors()) : 0;
-    for (int32_t i = 0; i < count; ++i) MixVoice(voices[i], accumulator, frames, vectorBits);
+    for (int32_t i = 0; i < count; ++i) MixVoice(voices[i], accumulator, frames, chosen);
 }
 
 }  // namespace xm

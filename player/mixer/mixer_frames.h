@@ -4,16 +4,24 @@
 
 #include <cstdint>
 
+// The per-frame helpers are inlined even where the build optimises for size: a call per frame
+// would cost more than the helper.
+#if defined(__GNUC__) || defined(__clang__)
+#define XM_FRAME_INLINE inline __attribute__((always_inline))
+#else
+#define XM_FRAME_INLINE inline
+#endif
+
 namespace xm::mixer {
 
 // A voice's 32.32 position as one signed 64-bit number (whole points in the high half).
-inline int64_t JoinPosition(int32_t whole, uint32_t fraction) {
+XM_FRAME_INLINE int64_t JoinPosition(int32_t whole, uint32_t fraction) {
     return static_cast<int64_t>(static_cast<uint64_t>(static_cast<int64_t>(whole)) << 32 |
                                 fraction);
 }
 
 // Interpolated point with 6 extra bits: 64 * s0 plus the fraction's share of (s1 - s0).
-inline int32_t Interpolate(const int16_t* data, int64_t position_fp32_32) {
+XM_FRAME_INLINE int32_t Interpolate(const int16_t* data, int64_t position_fp32_32) {
     const int16_t* at = data + (position_fp32_32 >> 32);
     const int32_t s0 = at[0];
     const int32_t delta = at[1] - s0;
@@ -23,13 +31,13 @@ inline int32_t Interpolate(const int16_t* data, int64_t position_fp32_32) {
 
 // One side's contribution: the 64-bit product of point and volume scaled down by 128, with the
 // negative side rounded one unit toward zero before the last halving.
-inline int32_t SideProduct(int32_t point_fp6, int32_t volume) {
+XM_FRAME_INLINE int32_t SideProduct(int32_t point_fp6, int32_t volume) {
     const int64_t p = int64_t{point_fp6} * volume;
     return static_cast<int32_t>(((p >> 6) + (p < 0 ? 1 : 0)) >> 1);
 }
 
 // The accumulator wraps like the 32-bit sums it models instead of overflowing.
-inline void AddWrapping(int32_t& sum, int32_t value) {
+XM_FRAME_INLINE void AddWrapping(int32_t& sum, int32_t value) {
     sum = static_cast<int32_t>(static_cast<uint32_t>(sum) + static_cast<uint32_t>(value));
 }
 

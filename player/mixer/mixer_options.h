@@ -1,18 +1,20 @@
-// Switches of the voice mixer that exist only for tests and benchmarks.
+// What the mixer may use to get its result. The output is bit-identical whatever is chosen; the
+// player takes the defaults, tests and benchmarks choose less to compare.
 #pragma once
 
 #include <cstdint>
 
 namespace xm {
 
-// Enables (default) or disables the mixer's shortcuts, such as advancing a silent voice without
-// reading its sample. The output is bit-identical either way; tests compare the two. Call only
-// while no block is being rendered.
-void SetMixerFastPaths(bool enabled);
-bool MixerFastPaths();
+struct MixerOptions {
+    // Shortcuts such as advancing a silent voice without reading its sample.
+    bool shortcuts = true;
+    // The widest vector loops to use: 0 (plain loops), 128 or 512 bits. Capped by what the
+    // processor and the build offer (WidestMixerVectors).
+    uint32_t vectorBits = 512;
+};
 
-// Caps the width of the vector loops among the shortcuts (0, 256 or 512 bits; default 512), so
-// that tests can compare each width the processor offers. Returns the width now in use.
-uint32_t SetMixerVectorLimit(uint32_t bits);
+// The widest vector loops this processor and build offer: 0, 128 (SSE2) or 512 (AVX-512).
+uint32_t WidestMixerVectors();
 
 }  // namespace xm

@@ -106,9 +106,13 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
         i += n;
     }
     const int64_t relative = start - (first << 32);
-    auto* mix = vectorBits == 512 ? MixSteady512 : MixSteady256;
-    mix(unrolled, static_cast<uint32_t>(count), relative, static_cast<int64_t>(step),
-        voice.leftVolume, voice.rightVolume, accumulator, frames);
+    if (vectorBits == 512) {
+        MixSteady512(unrolled, static_cast<uint32_t>(count), relative, static_cast<int64_t>(step),
+                     voice.leftVolume, voice.rightVolume, accumulator, frames);
+    } else {
+        MixSteady128(unrolled, relative, static_cast<int64_t>(step), voice.leftVolume,
+                     voice.rightVolume, accumulator, frames);
+    }
     StorePosition(voice, p);
     return true;
 }

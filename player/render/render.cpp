@@ -14,7 +14,7 @@ constexpr uint32_t kFramesPerMs = kOutputRate / 1000;
 
 void MixSpan(Module& module, uint32_t offset, uint32_t frames, void* context) {
     auto& state = *static_cast<RenderState*>(context);
-    MixVoices(module, state.accumulator + 2 * offset, frames);
+    MixVoices(module, state.accumulator + 2 * offset, frames, state.mixer);
     // Whole milliseconds per span, as the design counts them; only the worker writes this.
     state.playTimeMs.store(state.playTimeMs.load(std::memory_order_relaxed) + frames / kFramesPerMs,
                            std::memory_order_relaxed);
@@ -38,8 +38,9 @@ BlockOutcome MixBlock(RenderState& state, int16_t* waveBuffer) {
                                                          std::memory_order_relaxed);
     }
     int16_t* block = waveBuffer + state.fillIndex * kBlockFrames * 2;
-    const uint32_t levels = ConvertBlock(state.accumulator, block, kBlockFrames,
-                                         state.masterVolume.load(std::memory_order_relaxed));
+    const uint32_t levels =
+        ConvertBlock(state.accumulator, block, kBlockFrames,
+                     state.masterVolume.load(std::memory_order_relaxed), state.mixer);
     // The levels of a block go with the next block's entry, as the getters expect.
     state.fillIndex = (state.fillIndex + 1) % kBlockCount;
     state.statusRing[state.fillIndex].levels.store(levels, std::memory_order_relaxed);

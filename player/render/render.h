@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "player/mixer/mixer_options.h"
 #include "player/song/records.h"
 
 namespace xm {
@@ -24,6 +25,7 @@ struct StatusEntry {
 // by the entry points on the caller's thread and read by the worker; "worker" the other way.
 struct RenderState {
     Module* module = nullptr;
+    MixerOptions mixer;                     // set before rendering; the player keeps the defaults
     std::atomic<uint8_t> paused{0};         // caller
     std::atomic<uint8_t> noLoop{0};         // caller (set before the worker starts)
     std::atomic<uint32_t> masterVolume{0};  // caller: 1..32768, 32768 unity; 0 never set

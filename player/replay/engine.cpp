@@ -50,31 +50,40 @@ void EnterPendingPosition(Module& module) {
     if (module.row < 0 || module.row >= CurrentPattern(module).rows) module.row = 0;
 }
 
-// Chooses the next row unless an effect (or a jump from the caller) already did. Returns false
-// when the order list ends and the song does not loop.
-bool ScheduleNextRow(Module& module, bool noLoop) {
-    if (module.pendingRow.load(std::memory_order_acquire) >= 0) return true;
+enum class NextRow {
+    Scheduled,     // an effect, the caller or the pattern chose the next row
+    OrderListEnd,  // the current row is the last of the order list
+};
+
+// Chooses the next row unless an effect (or a jump from the caller) already did. At the end of
+// the order list a looping song goes on at its restart position; one that does not loop is left
+// without a next row.
+NextRow ScheduleNextRow(Module& module, bool noLoop) {
+    if (module.pendingRow.load(std::memory_order_acquire) >= 0) return NextRow::Scheduled;
     if (static_cast<int16_t>(module.row + 1) < static_cast<int16_t>(CurrentPattern(module).rows)) {
         module.pendingRow.store(module.row + 1, std::memory_order_release);
-        return true;
+        return NextRow::Scheduled;
     }
     module.pendingRow.store(0, std::memory_order_release);
     if (module.order + 1 < module.songLength) {
         module.pendingOrder.store(module.order + 1, std::memory_order_release);
-        return true;
+        return NextRow::Scheduled;
     }
-    if (noLoop) return false;
+    if (noLoop) return NextRow::OrderListEnd;
     const int32_t restart = module.restartPosition < module.songLength ? module.restartPosition : 0;
     module.pendingOrder.store(restart, std::memory_order_release);
-    return true;
+    return NextRow::OrderListEnd;
 }
 
-// Returns false when a non-looping song has reached its end.
-bool RunOneTick(Module& module, bool noLoop) {
+// Returns false when a non-looping song has reached its end. `lastRow`, when given, learns
+// whether this tick started the last row of the order list.
+bool RunOneTick(Module& module, bool noLoop, bool* lastRow = nullptr) {
     if (module.tick == 0) {
         EnterPendingPosition(module);
         ProcessRow(module);
-        if (!ScheduleNextRow(module, noLoop)) return false;
+        const bool end = ScheduleNextRow(module, noLoop) == NextRow::OrderListEnd;
+        if (lastRow != nullptr) *lastRow = end;
+        if (end && noLoop) return false;
     } else {
         ProcessTick(module);
     }
@@ -246,6 +255,15 @@ TickOutcome RunTicks(Module& module, uint32_t frames, bool noLoop, SpanMixer mix
     }
     module.framesLeftInTick = framesLeftInTick;
     return TickOutcome::BlockDone;
+}
+
+SkippedTick SkipTick(Module& module) {
+    SkippedTick result;
+    result.rowStart = module.tick == 0;
+    RunOneTick(module, false, &result.lastRow);
+    result.frames = std::max<uint32_t>(module.framesPerTick, 1);
+    module.framesLeftInTick = 0;
+    return result;
 }
 
 }  // namespace xm

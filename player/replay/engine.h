@@ -22,4 +22,16 @@ enum class TickOutcome {
 // Worker thread (or whichever single thread owns the song).
 TickOutcome RunTicks(Module& module, uint32_t frames, bool noLoop, SpanMixer mix, void* context);
 
+// One tick run without mixing, for finding how a song plays out.
+struct SkippedTick {
+    uint32_t frames = 0;    // the tick's length, after any tempo change the tick made
+    bool rowStart = false;  // the tick started a row: module.order and module.row are that row
+    bool lastRow = false;   // ... the last of the order list: the song goes on at its restart
+};
+
+// Runs the song's next tick exactly as playback would (the song loops at the end of its order
+// list), but hands nothing to the mixer: voices keep their positions. Call it at a tick boundary,
+// on a song that is not being rendered meanwhile.
+SkippedTick SkipTick(Module& module);
+
 }  // namespace xm

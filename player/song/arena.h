@@ -25,6 +25,7 @@ class SongArena {
     void Release();
 
     size_t BytesInUse() const { return used_; }
+    size_t CapBytes() const { return cap_; }
 
   private:
     struct Block;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "player/song/loader_fields.h"
 #include "player/song/loader_instruments.h"
@@ -158,18 +159,31 @@ void DecodeCell(Reader& reader, uint8_t instrumentCount, Cell& cell) {
     if (cell.note > kKeyOff) cell.note = kKeyOff;
 }
 
+// Records why the load fails, when the caller asked; returns false for the caller to return.
+bool Refuse(LoadError* error, LoadError reason) {
+    if (error != nullptr) *error = reason;
+    return false;
+}
+
+bool OutOfMemory(LoadError* error, const SongArena& arena) {
+    return Refuse(error, {.failure = LoadFailure::OutOfMemory, .value = arena.CapBytes()});
+}
+
 // The next pattern header follows the last cell decoded, whatever the stored packed size says.
-bool LoadPattern(Reader& reader, SongArena& arena, const Module& module, Pattern& pattern) {
+bool LoadPattern(Reader& reader, SongArena& arena, const Module& module, Pattern& pattern,
+                 LoadError* error) {
     FieldBlock<kPatternHeaderBytes> header;
     header.ReadFrom(reader);
     pattern.rows = header.U16(5);
     pattern.packedSize = header.U16(7);
     if (pattern.packedSize == 0) return true;
-    if (pattern.rows < 1 || pattern.rows > kMaxRows) return false;
+    if (pattern.rows < 1 || pattern.rows > kMaxRows) {
+        return Refuse(error, {.failure = LoadFailure::PatternRows, .value = pattern.rows});
+    }
 
     const size_t channels = static_cast<size_t>(module.channelCount);
     pattern.cells = AllocateCells(arena, pattern.rows, channels);
-    if (pattern.cells == nullptr) return false;
+    if (pattern.cells == nullptr) return OutOfMemory(error, arena);
     const uint8_t instrumentCount = static_cast<uint8_t>(module.instrumentCount & 0xFF);
     for (size_t i = 0; i < pattern.rows * channels; ++i) {
         DecodeCell(reader, instrumentCount, pattern.cells[i]);
@@ -177,9 +191,13 @@ bool LoadPattern(Reader& reader, SongArena& arena, const Module& module, Pattern
     return true;
 }
 
-bool LoadPatterns(Reader& reader, SongArena& arena, Module& module, uint16_t storedCount) {
+bool LoadPatterns(Reader& reader, SongArena& arena, Module& module, uint16_t storedCount,
+                  LoadError* error) {
     for (uint16_t i = 0; i < storedCount; ++i) {
-        if (!LoadPattern(reader, arena, module, module.patterns[i])) return false;
+        if (!LoadPattern(reader, arena, module, module.patterns[i], error)) {
+            if (error != nullptr) error->pattern = i;
+            return false;
+        }
     }
     // Order entries beyond the stored patterns play empty 64-row patterns.
     for (uint32_t i = storedCount; i < module.patternSlotCount; ++i) {
@@ -187,25 +205,30 @@ bool LoadPatterns(Reader& reader, SongArena& arena, Module& module, uint16_t sto
         pattern.rows = kAddedPatternRows;
         pattern.cells =
             AllocateCells(arena, kAddedPatternRows, static_cast<size_t>(module.channelCount));
-        if (pattern.cells == nullptr) return false;
+        if (pattern.cells == nullptr) return OutOfMemory(error, arena);
     }
     return true;
 }
 
-bool LoadInstruments(Reader& reader, SongArena& arena, Module& module) {
+bool LoadInstruments(Reader& reader, SongArena& arena, Module& module, LoadError* error) {
     const int count = module.instrumentCount & 0xFF;
     for (int i = 0; i < count; ++i) {
-        if (!LoadInstrument(reader, arena, module.instruments[i])) return false;
+        if (!LoadInstrument(reader, arena, module.instruments[i], error)) {
+            if (error != nullptr) error->instrument = static_cast<uint32_t>(i + 1);
+            return false;
+        }
     }
     return true;
 }
 
 }  // namespace
 
-bool LoadModule(Reader& reader, SongArena& arena, Module& module, char (&title)[kTitleBytes]) {
+bool LoadModule(Reader& reader, SongArena& arena, Module& module, char (&title)[kTitleBytes],
+                LoadError* error) {
     ClearModule(module);
     std::memset(title, 0, sizeof title);
-    if (!reader.Open()) return false;
+    if (error != nullptr) *error = {};
+    if (!reader.Open()) return Refuse(error, {.failure = LoadFailure::CannotOpen});
 
     FieldBlock<kSongHeaderBytes> block;
     block.ReadFrom(reader);
@@ -214,14 +237,51 @@ bool LoadModule(Reader& reader, SongArena& arena, Module& module, char (&title)[
     reader.Seek(static_cast<int32_t>(uint32_t{kHeaderSizeOffset} + header.headerBytes), false);
     SetTitle(block, title);
 
-    if (header.patternCount < 1 || header.songLength < 1 || header.songLength > kMaxOrders)
-        return false;
+    if (header.patternCount < 1) return Refuse(error, {.failure = LoadFailure::NoPatterns});
+    if (header.songLength < 1 || header.songLength > kMaxOrders) {
+        return Refuse(error, {.failure = LoadFailure::SongLength, .value = header.songLength});
+    }
     SetSongFields(header, module);
     module.patternSlotCount = PatternSlotCount(header);
-    if (module.channelCount < 1 || module.channelCount > kMaxChannels) return false;
-    if (!AllocateTables(arena, module)) return false;
-    if (!LoadPatterns(reader, arena, module, header.patternCount)) return false;
-    return LoadInstruments(reader, arena, module);
+    if (module.channelCount < 1 || module.channelCount > kMaxChannels) {
+        const auto channels = static_cast<uint64_t>(module.channelCount);
+        return Refuse(error, {.failure = LoadFailure::Channels, .value = channels});
+    }
+    if (!AllocateTables(arena, module)) return OutOfMemory(error, arena);
+    if (!LoadPatterns(reader, arena, module, header.patternCount, error)) return false;
+    return LoadInstruments(reader, arena, module, error);
+}
+
+std::string DescribeLoadError(const LoadError& e) {
+    const std::string value = std::to_string(e.value);
+    const std::string instrument = "instrument " + std::to_string(e.instrument);
+    switch (e.failure) {
+        case LoadFailure::None:
+            return "loaded";
+        case LoadFailure::CannotOpen:
+            return "cannot be opened";
+        case LoadFailure::NoPatterns:
+            return "the header says 0 patterns; at least 1 is needed";
+        case LoadFailure::SongLength:
+            return "the song length is " + value + " orders; 1 to 256 are supported";
+        case LoadFailure::Channels:
+            return "the song has " + value + " channels; 1 to 64 are supported";
+        case LoadFailure::PatternRows:
+            return "pattern " + std::to_string(e.pattern) + " has " + value +
+                   " rows; 1 to 256 are supported";
+        case LoadFailure::SampleCount:
+            return instrument + " has " + value + " samples; at most 16 are supported";
+        case LoadFailure::SampleHeaderSize:
+            return instrument + " has sample headers of " + value +
+                   " bytes; at most 40 are supported";
+        case LoadFailure::SampleLength:
+            return instrument + ", sample " + std::to_string(e.sample) + " has " + value +
+                   " points; at most 4194303 are supported";
+        case LoadFailure::OutOfMemory:
+            return "the song needs more than the " + std::to_string(e.value >> 20) +
+                   " MiB of memory a song may take";
+    }
+    return "refused";
 }
 
 }  // namespace xm

@@ -63,6 +63,24 @@ void KeepEnvelopeInside(uint8_t& count, uint8_t& sustain, uint8_t& loopStart, ui
     loopStart = std::min(loopStart, kLastPoint);
 }
 
+bool Refuse(LoadError* error, LoadError reason) {
+    if (error != nullptr) *error = reason;
+    return false;
+}
+
+// A sample record could not be made: the sample is too long, or the arena is full.
+bool RefuseSample(LoadError* error, const FieldBlock<kSampleHeaderBytes>& header, uint8_t index,
+                  const SongArena& arena) {
+    const SampleShape shape =
+        NormaliseSampleShape(header.U32(0), header.U32(4), header.U32(8), header.U8(14));
+    if (shape.lengthPoints >= kMaxSamplePoints) {
+        return Refuse(error, {.failure = LoadFailure::SampleLength,
+                              .sample = index + 1u,
+                              .value = shape.lengthPoints});
+    }
+    return Refuse(error, {.failure = LoadFailure::OutOfMemory, .value = arena.CapBytes()});
+}
+
 }  // namespace
 
 void NormaliseInstrument(Instrument& instrument) {
@@ -74,7 +92,7 @@ void NormaliseInstrument(Instrument& instrument) {
                        instrument.panningType);
 }
 
-bool LoadInstrument(Reader& reader, SongArena& arena, Instrument& instrument) {
+bool LoadInstrument(Reader& reader, SongArena& arena, Instrument& instrument, LoadError* error) {
     FieldBlock<kHeadBytes> head;
     head.ReadFrom(reader);
     const uint32_t headerBytes = head.U32(0);
@@ -83,7 +101,13 @@ bool LoadInstrument(Reader& reader, SongArena& arena, Instrument& instrument) {
 
     uint32_t consumed = kHeadBytes;
     if (sampleCount != 0) {
-        if (sampleCount > kMaxSamples || sampleHeaderBytes > kSampleHeaderBytes) return false;
+        if (sampleCount > kMaxSamples) {
+            return Refuse(error, {.failure = LoadFailure::SampleCount, .value = sampleCount});
+        }
+        if (sampleHeaderBytes > kSampleHeaderBytes) {
+            return Refuse(error,
+                          {.failure = LoadFailure::SampleHeaderSize, .value = sampleHeaderBytes});
+        }
         FieldBlock<kBodyBytes> body;
         body.ReadFrom(reader);
         ParseBody(body, instrument);
@@ -98,7 +122,7 @@ bool LoadInstrument(Reader& reader, SongArena& arena, Instrument& instrument) {
         FieldBlock<kSampleHeaderBytes> header;
         header.ReadFrom(reader, sampleHeaderBytes);
         instrument.samples[i] = NewSample(arena, header);
-        if (instrument.samples[i] == nullptr) return false;
+        if (instrument.samples[i] == nullptr) return RefuseSample(error, header, i, arena);
     }
     // The data of all samples follows all of their headers.
     for (uint8_t i = 0; i < sampleCount; ++i) LoadSampleData(reader, *instrument.samples[i]);

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "player/mixer/mixer.h"
-#include "player/mixer/mixer_options.h"
+#include "player/mixer/mixer_frames.h"
+#include "player/mixer/mixer_simd.h"
 #include "player/song/records.h"
 
 namespace {
@@ -14,10 +15,8 @@ namespace {
 using xm::Sample;
 using xm::Voice;
 
-struct FastPathsOff {
-    FastPathsOff() { xm::SetMixerFastPaths(false); }
-    ~FastPathsOff() { xm::SetMixerFastPaths(true); }
-};
+// The plain loops alone: what every shortcut and vector loop must match.
+constexpr xm::MixerOptions kPlain{false, 0};
 
 // Random samples with every loop type, and random voices on them: silent, fading, loud, moving
 // either way, at steps from the 40 Hz floor to far above the limit.
@@ -76,14 +75,14 @@ struct RandomSong {
     }
 
     // Mixes spans of random lengths, changing some targets between them, into one long buffer.
-    std::vector<int32_t> Render(uint32_t seed, int spans) {
+    std::vector<int32_t> Render(uint32_t seed, int spans, const xm::MixerOptions& options) {
         std::mt19937 engine(seed);
         auto rng = [&] { return static_cast<uint32_t>(engine()); };
         std::vector<int32_t> out;
         for (int i = 0; i < spans; ++i) {
             const uint32_t frames = 1 + rng() % 1024;
             std::vector<int32_t> accumulator(2 * frames);
-            xm::MixVoices(module, accumulator.data(), frames);
+            xm::MixVoices(module, accumulator.data(), frames, options);
             out.insert(out.end(), accumulator.begin(), accumulator.end());
             Voice& v = voices[rng() % voices.size()];
             if (rng() % 2)
@@ -113,35 +112,26 @@ bool SameVoices(const RandomSong& a, const RandomSong& b) {
     return true;
 }
 
-// The vector widths this processor offers, each to be compared with the plain loops.
+// The vector widths this processor and build offer, each to be compared with the plain loops.
 std::vector<uint32_t> VectorWidths() {
-    std::vector<uint32_t> widths;
-    for (uint32_t limit : {0u, 256u, 512u}) {
-        const uint32_t width = xm::SetMixerVectorLimit(limit);
-        if (widths.empty() || widths.back() != width) widths.push_back(width);
-    }
-    xm::SetMixerVectorLimit(512);
+    std::vector<uint32_t> widths{0};
+    if (xm::WidestMixerVectors() >= 128) widths.push_back(128);
+    if (xm::WidestMixerVectors() >= 512) widths.push_back(512);
     return widths;
 }
 
 TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithAndWithoutShortcuts) {
     for (uint32_t width : VectorWidths()) {
-        xm::SetMixerVectorLimit(width);
         for (uint32_t seed = 1; seed <= 60; ++seed) {
             RandomSong fast(seed, 1 + static_cast<int>(seed % 16));
             RandomSong slow(seed, 1 + static_cast<int>(seed % 16));
-            const auto fastOut = fast.Render(seed * 7, 40);
-            std::vector<int32_t> slowOut;
-            {
-                FastPathsOff off;
-                slowOut = slow.Render(seed * 7, 40);
-            }
+            const auto fastOut = fast.Render(seed * 7, 40, {true, width});
+            const auto slowOut = slow.Render(seed * 7, 40, kPlain);
             ASSERT_EQ(fastOut.size(), slowOut.size());
             ASSERT_TRUE(fastOut == slowOut) << "seed " << seed << ", vectors of " << width;
             ASSERT_TRUE(SameVoices(fast, slow)) << "seed " << seed << ", vectors of " << width;
         }
     }
-    xm::SetMixerVectorLimit(512);
 }
 
 TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
@@ -164,15 +154,66 @@ TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
     b.voices = mixed;
     std::vector<int32_t> accumulator(2048);
     for (int block = 0; block < 200; ++block) {
-        xm::MixVoices(a, accumulator.data(), 1024);
-        FastPathsOff off;
-        xm::MixVoices(b, accumulator.data(), 1024);
+        xm::MixVoices(a, accumulator.data(), 1024, xm::MixerOptions{});
+        xm::MixVoices(b, accumulator.data(), 1024, kPlain);
     }
     for (int32_t sum : accumulator) ASSERT_EQ(sum, 0);
     EXPECT_EQ(skipped[0].position, mixed[0].position);
     EXPECT_EQ(skipped[0].positionFraction, mixed[0].positionFraction);
     EXPECT_EQ(skipped[0].direction, mixed[0].direction);
     EXPECT_NE(skipped[0].position, 0);
+}
+
+// The vector loops split every 64-bit product of the plain loops into parts that fit their
+// multipliers: full-scale points of both signs, every fraction bit, volumes up to the 32767
+// they accept and ramps in both directions must give the same sums and positions.
+TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
+    std::mt19937 engine(11);
+    auto rng = [&] { return static_cast<uint32_t>(engine()); };
+    std::vector<int16_t> data(4096 + 64);
+    for (size_t i = 0; i < data.size(); ++i) {
+        const int16_t extremes[] = {-32768, 32767, 0, -1};
+        data[i] = rng() % 3 == 0 ? static_cast<int16_t>(rng()) : extremes[rng() % 4];
+    }
+    const int32_t volumes[] = {0, 1, 127, 16256, 32767};
+    for (int round = 0; round < 400; ++round) {
+        const uint32_t frames = 1 + rng() % 300;
+        const int64_t step =
+            rng() % 4 == 0 ? static_cast<int64_t>(rng()) : int64_t{rng() % 7} << 30;
+        const int64_t start = int64_t{512 + rng() % 2048} << 32 | rng();  // either way in bounds
+        const int32_t left = volumes[rng() % 5], right = volumes[rng() % 5];
+        // A ramp from `left` that stays within 0..32767 over the frames.
+        const auto n = static_cast<int32_t>(frames);
+        const int32_t increment = rng() % 2 == 0 ? 0
+                                  : left > 16383 ? -left / n
+                                                 : (32767 - left) / n;
+        for (uint32_t bits : {128u, 512u}) {
+            if (bits > xm::WidestMixerVectors()) continue;
+            std::vector<int32_t> plain(2 * frames, 7), vector(2 * frames, 7);
+            const auto* points = data.data();
+            const auto count = static_cast<uint32_t>(data.size());
+            const int64_t a =
+                xm::mixer::MixSteady(points, start, step, left, right, plain.data(), frames);
+            const int64_t b = bits == 128
+                                  ? xm::mixer::MixSteady128(points, start, step, left, right,
+                                                            vector.data(), frames)
+                                  : xm::mixer::MixSteady512(points, count, start, step, left, right,
+                                                            vector.data(), frames);
+            ASSERT_EQ(a, b) << round;
+            ASSERT_TRUE(plain == vector) << "steady, round " << round << ", vectors of " << bits;
+            int32_t l1 = left, r1 = left, l2 = left, r2 = left;
+            xm::mixer::MixRamping(points, start, -step, l1, r1, increment, 0, plain.data(), frames);
+            if (bits == 128) {
+                xm::mixer::MixRamping128(points, start, -step, l2, r2, increment, 0, vector.data(),
+                                         frames);
+            } else {
+                xm::mixer::MixRamping512(points, count, start, -step, l2, r2, increment, 0,
+                                         vector.data(), frames);
+            }
+            ASSERT_EQ(l1, l2) << round;
+            ASSERT_TRUE(plain == vector) << "ramping, round " << round << ", vectors of " << bits;
+        }
+    }
 }
 
 }  // namespace

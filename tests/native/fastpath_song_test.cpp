@@ -5,7 +5,6 @@
 #include <random>
 #include <vector>
 
-#include "player/mixer/mixer_options.h"
 #include "player/render/render.h"
 #include "tests/native/support/song_builder.h"
 
@@ -50,22 +49,21 @@ void BuildBusySong(SongBuilder& song, uint32_t seed, int channels) {
 
 // The output, followed by where every voice stands at the end (position, fraction, direction,
 // idle): the shortcuts must leave silent voices exactly where mixing would.
-std::vector<int16_t> Render(uint32_t seed, int channels, int blocks, bool fast) {
+std::vector<int16_t> Render(uint32_t seed, int channels, int blocks, const MixerOptions& options) {
     SongBuilder song(channels, 3);
     BuildBusySong(song, seed, channels);
     RenderState state;
     state.module = &song.module();
     state.masterVolume = 32768;
+    state.mixer = options;
     std::vector<int16_t> buffer(kBufferBytes / 2);
     std::vector<int16_t> out;
-    SetMixerFastPaths(fast);
     for (int i = 0; i < blocks; ++i) {
         const uint32_t index = state.fillIndex;
         MixBlock(state, buffer.data());
         const int16_t* block = buffer.data() + index * kBlockFrames * 2;
         out.insert(out.end(), block, block + kBlockFrames * 2);
     }
-    SetMixerFastPaths(true);
     for (int i = 0; i < 2 * channels; ++i) {
         const Voice& v = song.module().voices[i];
         for (uint32_t word : {static_cast<uint32_t>(v.position), v.positionFraction,
@@ -80,14 +78,11 @@ std::vector<int16_t> Render(uint32_t seed, int channels, int blocks, bool fast) 
 TEST(FastPathSongs, BusySongsRenderBitIdenticallyWithAndWithoutShortcuts) {
     for (uint32_t seed = 1; seed <= 6; ++seed) {
         const int channels = 4 * static_cast<int>(seed);
-        const auto slow = Render(seed, channels, 150, false);
-        // Each vector width the processor offers, up to the widest.
-        uint32_t previous = 1;
-        for (uint32_t limit : {0u, 256u, 512u}) {
-            const uint32_t width = SetMixerVectorLimit(limit);
-            if (width == previous) continue;
-            previous = width;
-            const auto fast = Render(seed, channels, 150, true);
+        const auto slow = Render(seed, channels, 150, {false, 0});
+        // Each vector width the processor and build offer, up to the widest.
+        for (uint32_t width : {0u, 128u, 512u}) {
+            if (width > WidestMixerVectors()) continue;
+            const auto fast = Render(seed, channels, 150, {true, width});
             ASSERT_EQ(fast.size(), slow.size());
             size_t firstDifference = 0;
             while (firstDifference < fast.size() &&
@@ -96,7 +91,6 @@ TEST(FastPathSongs, BusySongsRenderBitIdenticallyWithAndWithoutShortcuts) {
             }
             EXPECT_EQ(firstDifference, fast.size()) << "seed " << seed << ", vectors of " << width;
         }
-        SetMixerVectorLimit(512);
         // The song makes sound, so the comparison means something.
         int loud = 0;
         for (int16_t x : slow) loud += x > 1000 || x < -1000;

@@ -53,10 +53,10 @@ TEST(LoaderHeader, APlainSongTakesItsHeaderFieldsAndStartsAtOrderZero) {
 struct LimitCase {
     const char* what;
     std::function<void(XmSong&)> change;
-    bool loads;
+    const char* refusal;  // null: the song loads
 };
 
-TEST(LoaderLimits, EachLimitFailsPastItsBoundaryAndLoadsAtIt) {
+TEST(LoaderLimits, EachLimitFailsPastItsBoundaryWithItsReasonAndLoadsAtIt) {
     const auto channels = [](uint16_t n) {
         return [n](XmSong& s) {
             s.channels = n;
@@ -76,53 +76,72 @@ TEST(LoaderLimits, EachLimitFailsPastItsBoundaryAndLoadsAtIt) {
         };
     };
     const LimitCase cases[] = {
-        {"no patterns", [](XmSong& s) { s.patternCount = 0; }, false},
-        {"song length 0", [](XmSong& s) { s.songLength = 0; }, false},
-        {"song length 257", [](XmSong& s) { s.songLength = 257; }, false},
-        {"song length 256", [](XmSong& s) { s.orders.assign(256, 0); }, true},
-        {"no channels", channels(0), false},
-        {"65 channels", channels(65), false},
-        {"256 channels (low byte 0)", channels(0x100), false},
-        {"1 channel", channels(1), true},
-        {"64 channels", channels(64), true},
+        {"no patterns", [](XmSong& s) { s.patternCount = 0; },
+         "the header says 0 patterns; at least 1 is needed"},
+        {"song length 0", [](XmSong& s) { s.songLength = 0; },
+         "the song length is 0 orders; 1 to 256 are supported"},
+        {"song length 257", [](XmSong& s) { s.songLength = 257; },
+         "the song length is 257 orders; 1 to 256 are supported"},
+        {"song length 256", [](XmSong& s) { s.orders.assign(256, 0); }, nullptr},
+        {"no channels", channels(0), "the song has 0 channels; 1 to 64 are supported"},
+        {"65 channels", channels(65), "the song has 65 channels; 1 to 64 are supported"},
+        {"256 channels (low byte 0)", channels(0x100),
+         "the song has 0 channels; 1 to 64 are supported"},
+        {"1 channel", channels(1), nullptr},
+        {"64 channels", channels(64), nullptr},
         {"0 rows with cells",
          [](XmSong& s) {
              s.patterns[0].rows = 0;
              s.patterns[0].rawData = std::vector<uint8_t>{0x80};
          },
-         false},
-        {"257 rows", rows(257), false},
-        {"1 row", rows(1), true},
-        {"256 rows", rows(256), true},
-        {"17 samples", samples(17), false},
-        {"16 samples", samples(16), true},
+         "pattern 0 has 0 rows; 1 to 256 are supported"},
+        {"257 rows", rows(257), "pattern 0 has 257 rows; 1 to 256 are supported"},
+        {"1 row", rows(1), nullptr},
+        {"300 rows in the third pattern",
+         [](XmSong& s) {
+             s.patterns = {EmptyPattern(64, 4), EmptyPattern(64, 4), EmptyPattern(300, 4)};
+         },
+         "pattern 2 has 300 rows; 1 to 256 are supported"},
+        {"256 rows", rows(256), nullptr},
+        {"17 samples", samples(17), "instrument 1 has 17 samples; at most 16 are supported"},
+        {"16 samples", samples(16), nullptr},
         {"17 in the unused high byte of the sample count",
-         [](XmSong& s) { s.instruments[0].sampleCount = 0x1101; }, true},
+         [](XmSong& s) { s.instruments[0].sampleCount = 0x1101; }, nullptr},
         {"sample header of 41 bytes", [](XmSong& s) { s.instruments[0].sampleHeaderSize = 41; },
-         false},
+         "instrument 1 has sample headers of 41 bytes; at most 40 are supported"},
         {"sample header of 40 bytes", [](XmSong& s) { s.instruments[0].sampleHeaderSize = 40; },
-         true},
+         nullptr},
         {"no samples, sample header of 1000 bytes",
          [](XmSong& s) {
              s.instruments[0].samples.clear();
              s.instruments[0].sampleHeaderSize = 1000;
          },
-         true},
-        {"8-bit sample of 4,194,304 points", sampleBytes(4194304, 0), false},
-        {"16-bit sample of 4,194,304 points", sampleBytes(8388608, 0x10), false},
-        {"8-bit sample of 4,194,303 points", sampleBytes(4194303, 0), true},
-        {"16-bit sample of 4,194,303 points", sampleBytes(8388607, 0x10), true},
+         nullptr},
+        {"8-bit sample of 4,194,304 points", sampleBytes(4194304, 0),
+         "instrument 1, sample 1 has 4194304 points; at most 4194303 are supported"},
+        {"16-bit sample of 4,194,304 points", sampleBytes(8388608, 0x10),
+         "instrument 1, sample 1 has 4194304 points; at most 4194303 are supported"},
+        {"8-bit sample of 4,194,303 points", sampleBytes(4194303, 0), nullptr},
+        {"the third sample of 5,000,000 points",
+         [](XmSong& s) {
+             s.instruments[0].samples.assign(3, Sample8({1, 2}));
+             s.instruments[0].samples[2].lengthBytes = 5000000;
+         },
+         "instrument 1, sample 3 has 5000000 points; at most 4194303 are supported"},
+        {"16-bit sample of 4,194,303 points", sampleBytes(8388607, 0x10), nullptr},
         {"a bad instrument after a good one",
          [](XmSong& s) {
              s.instruments.push_back(s.instruments[0]);
              s.instruments[1].sampleHeaderSize = 41;
          },
-         false},
+         "instrument 2 has sample headers of 41 bytes; at most 40 are supported"},
     };
     for (const LimitCase& c : cases) {
         XmSong song = PlainSong();
         c.change(song);
-        EXPECT_EQ(LoadXm(BuildXm(song))->ok, c.loads) << c.what;
+        const auto loaded = LoadXm(BuildXm(song));
+        EXPECT_EQ(loaded->ok, c.refusal == nullptr) << c.what;
+        EXPECT_EQ(xm::DescribeLoadError(loaded->error), c.refusal ? c.refusal : "loaded") << c.what;
     }
 }
 
@@ -151,6 +170,8 @@ TEST(LoaderLimits, TheSongMemoryCapFailsALoadThatWouldPassIt) {
     EXPECT_TRUE(LoadXm(bytes)->ok);
     auto capped = LoadXm(bytes, 1 << 20);
     EXPECT_FALSE(capped->ok);
+    EXPECT_EQ(xm::DescribeLoadError(capped->error),
+              "the song needs more than the 1 MiB of memory a song may take");
     EXPECT_LE(capped->arena.BytesInUse(), size_t{1} << 20);
 }
 
@@ -160,6 +181,18 @@ TEST(LoaderLimits, AnOverlongSampleFailsBeforeItsDataIsAllocated) {
     auto loaded = LoadXm(BuildXm(song));
     EXPECT_FALSE(loaded->ok);
     EXPECT_LT(loaded->arena.BytesInUse(), size_t{1} << 20);
+}
+
+TEST(LoaderLimits, AFileThatCannotBeOpenedIsRefusedAsSuch) {
+    xm::Reader reader;
+    reader.SelectFile("/nonexistent/folder/song.xm");
+    xm::SongArena arena;
+    xm::Module module{};
+    char title[xm::kTitleBytes];
+    xm::LoadError error;
+    EXPECT_FALSE(xm::LoadModule(reader, arena, module, title, &error));
+    EXPECT_EQ(error.failure, xm::LoadFailure::CannotOpen);
+    EXPECT_EQ(xm::DescribeLoadError(error), "cannot be opened");
 }
 
 }  // namespace

@@ -64,7 +64,8 @@ struct OneChannel {
     std::vector<int32_t> Mix(uint32_t frames, uint32_t span = 1024) {
         accumulator.assign(2 * frames, 0);
         for (uint32_t done = 0; done < frames; done += span) {
-            xm::MixVoices(module, accumulator.data() + 2 * done, std::min(span, frames - done));
+            xm::MixVoices(module, accumulator.data() + 2 * done, std::min(span, frames - done),
+                          xm::MixerOptions{});
         }
         std::vector<int32_t> left(frames);
         for (uint32_t i = 0; i < frames; ++i) left[i] = accumulator[2 * i];

@@ -14,7 +14,7 @@
 
 #include "player/output/player.h"
 #include "player/output/player_state.h"
-#include "player/output/standin_device.h"
+#include "tests/native/support/standin_device.h"
 #include "player_test_song.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "player/mixer/block_conversion.h"
-#include "player/mixer/mixer_options.h"
 #include "player/render/render.h"
 
 namespace {
@@ -57,7 +56,7 @@ TEST(BlockConversion, BlockKeepsChannelOrderAndAveragesMagnitudesPerSide) {
         sums[2 * i + 1] = static_cast<int32_t>(i) * 16320;  // 0..1023: average 511.5
     }
     std::vector<int16_t> out(2 * xm::kBlockFrames, 12345);
-    const uint32_t levels = xm::ConvertBlock(sums.data(), out.data(), xm::kBlockFrames, kUnity);
+    const uint32_t levels = xm::ConvertBlock(sums.data(), out.data(), xm::kBlockFrames, kUnity, {});
     EXPECT_EQ(levels, (300u << 16) | 511u);
     EXPECT_EQ(out[0], -300);
     EXPECT_EQ(out[1], 0);
@@ -65,7 +64,7 @@ TEST(BlockConversion, BlockKeepsChannelOrderAndAveragesMagnitudesPerSide) {
     EXPECT_EQ(out[2 * 1023 + 1], 1023);
 
     // Levels follow the master volume: they measure what is played.
-    EXPECT_EQ(xm::ConvertBlock(sums.data(), out.data(), xm::kBlockFrames, 16384),
+    EXPECT_EQ(xm::ConvertBlock(sums.data(), out.data(), xm::kBlockFrames, 16384, {}),
               (150u << 16) | 255u);
     EXPECT_EQ(out[2 * 1023 + 1], 511);
 }
@@ -95,11 +94,9 @@ TEST(BlockConversion, ShortcutsConvertBitIdentically) {
         const uint32_t volume = round == 0 ? kUnity : 1 + static_cast<uint32_t>(rng()) % kUnity;
         std::vector<int16_t> fast(sums.size()), slow(sums.size());
         const uint32_t fastLevels =
-            xm::ConvertBlock(sums.data(), fast.data(), xm::kBlockFrames, volume);
-        xm::SetMixerFastPaths(false);
+            xm::ConvertBlock(sums.data(), fast.data(), xm::kBlockFrames, volume, {});
         const uint32_t slowLevels =
-            xm::ConvertBlock(sums.data(), slow.data(), xm::kBlockFrames, volume);
-        xm::SetMixerFastPaths(true);
+            xm::ConvertBlock(sums.data(), slow.data(), xm::kBlockFrames, volume, {false, 0});
         ASSERT_EQ(fastLevels, slowLevels) << round;
         ASSERT_TRUE(fast == slow) << round;
         for (size_t i = 0; i < sums.size(); ++i) {

@@ -207,7 +207,8 @@ std::unique_ptr<LoadedXm> LoadXm(std::vector<uint8_t> bytes, size_t arenaCapByte
     auto loaded = std::make_unique<LoadedXm>(arenaCapBytes);
     loaded->bytes = std::move(bytes);
     loaded->reader.SelectMemory(loaded->bytes.data(), static_cast<uint32_t>(loaded->bytes.size()));
-    loaded->ok = xm::LoadModule(loaded->reader, loaded->arena, loaded->module, loaded->title);
+    loaded->ok = xm::LoadModule(loaded->reader, loaded->arena, loaded->module, loaded->title,
+                                &loaded->error);
     return loaded;
 }
 
@@ -222,7 +223,8 @@ std::unique_ptr<LoadedXm> LoadXmFromFile(std::vector<uint8_t> bytes) {
         std::fclose(f);
     }
     loaded->reader.SelectFile(path.c_str());
-    loaded->ok = xm::LoadModule(loaded->reader, loaded->arena, loaded->module, loaded->title);
+    loaded->ok = xm::LoadModule(loaded->reader, loaded->arena, loaded->module, loaded->title,
+                                &loaded->error);
     loaded->reader.Close();
     std::remove(path.c_str());
     return loaded;

@@ -118,6 +118,7 @@ struct LoadedXm {
     char title[xm::kTitleBytes] = {};
     xm::Reader reader;
     bool ok = false;
+    xm::LoadError error;  // why it failed
 };
 
 // Loads `bytes` with LoadModule through a memory reader, into an arena of the given cap.

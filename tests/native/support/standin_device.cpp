@@ -1,4 +1,4 @@
-#include "player/output/standin_device.h"
+#include "tests/native/support/standin_device.h"
 
 namespace xm {
 
