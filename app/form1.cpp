@@ -18,7 +18,7 @@ Form1::Form1(UserDialogs& dialogs)
       FormFont(L"Lucida Console", 9, kRegular, ANSI_CHARSET),
       Picture1Font(L"MS Sans Serif", 8.25, kRegular, ANSI_CHARSET),
       PathFont(L"Tahoma", 8.25, kRegular, ANSI_CHARSET),
-      dialogs_(dialogs) {}
+      settings_(*this, dialogs) {}
 
 void Form1::Form_Initialize() {
     Form1Stage stage(*this);

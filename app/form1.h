@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/language_settings.h"
 #include "app/user_dialogs.h"
 #include "framework/win/combo_box.h"
 #include "framework/win/command_button.h"
@@ -17,11 +18,8 @@
 namespace app {
 
 inline constexpr wchar_t kWindowTitle[] = L"Veldraskon - Language Selector *Multi 2*";
-inline constexpr wchar_t kDefaultFolderName[] = L"Vledraskon";
-inline constexpr wchar_t kLabelPrefix[] = L"Current Language : ";
-inline constexpr wchar_t kNotFoundCaption[] = L"Current Language : Language not found";
 
-class Form1 : public fw::Form {
+class Form1 : public fw::Form, private SettingsFields {
   public:
     // The window object; its window and controls are made when it is first shown (or loaded).
     // `dialogs` answers the message boxes and the folder browser and must outlive the form.
@@ -31,11 +29,11 @@ class Form1 : public fw::Form {
     [[noreturn]] void Form_Initialize();
 
     // Reads the setting of the folder in Path_Text into Lang_label's caption.
-    void Lit_ini();
+    void Lit_ini() { settings_.Lit_ini(); }
     // Lets the user pick the game folder until one holds the setting, or cancel.
-    void boite_dialogue();
+    void boite_dialogue() { settings_.boite_dialogue(); }
     // "Apply": writes the language chosen, browsing for the game folder first if need be.
-    void Command1_Click();
+    void Command1_Click() { settings_.Command1_Click(); }
 
     // Fonts first: the controls draw with them.
     fw::Font FormFont;
@@ -62,10 +60,17 @@ class Form1 : public fw::Form {
     void Form_Activate();
     [[noreturn]] void Form_Unload(int& cancel);
 
-    bool SettingShown() const { return Lang_label.Caption() != kNotFoundCaption; }
-    void WarnFileNotFound();
+    // The settings' fields are the controls.
+    std::wstring Folder() const override { return Path_Text.Text(); }
+    void SetFolder(const std::wstring& folder) override { Path_Text.SetText(folder); }
+    std::wstring ChosenLanguage() const override { return Lang_Combo.Text(); }
+    std::wstring LanguageCaption() const override { return Lang_label.Caption(); }
+    void SetLanguageCaption(const std::wstring& caption) override {
+        Lang_label.SetCaption(caption);
+    }
+    HWND DialogOwner() const override { return Hwnd(); }
 
-    UserDialogs& dialogs_;
+    LanguageSettings settings_;
 };
 
 }  // namespace app

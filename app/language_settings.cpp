@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "app/form1.h"
+#include "app/language_settings.h"
 
 namespace app {
 
@@ -25,20 +25,21 @@ std::wstring BrowseTitle() {
 
 }  // namespace
 
-void Form1::Lit_ini() {
+void LanguageSettings::Lit_ini() {
     std::wstring buffer(kReadBufferChars, L' ');
     // The folder is used as it is: a drive root gives two separators in a row, which the
     // profile functions accept.
-    const std::wstring path = Path_Text.Text() + kFileName;
+    const std::wstring path = fields_.Folder() + kFileName;
     const DWORD copied = GetPrivateProfileStringW(kSection, kKey, kReadDefault, buffer.data(),
                                                   kReadBufferChars, path.c_str());
-    Lang_label.SetCaption(kLabelPrefix + buffer.substr(0, std::min<size_t>(copied, buffer.size())));
+    fields_.SetLanguageCaption(kLabelPrefix +
+                               buffer.substr(0, std::min<size_t>(copied, buffer.size())));
 }
 
-void Form1::boite_dialogue() {
+void LanguageSettings::boite_dialogue() {
     const auto folder = dialogs_.BrowseForFolder(BrowseTitle());
     if (!folder) return;  // cancelled: folder and label stay as they were
-    Path_Text.SetText(*folder);
+    fields_.SetFolder(*folder);
     Lit_ini();
     if (!SettingShown()) {
         WarnFileNotFound();
@@ -46,16 +47,17 @@ void Form1::boite_dialogue() {
     }
 }
 
-void Form1::Command1_Click() {
+void LanguageSettings::Command1_Click() {
     Lit_ini();
     if (SettingShown()) {
-        const std::wstring language = Lang_Combo.Text();
-        const std::wstring path = Path_Text.Text() + kFileName;
+        const std::wstring language = fields_.ChosenLanguage();
+        const std::wstring path = fields_.Folder() + kFileName;
         const BOOL written =
             WritePrivateProfileStringW(kSection, kKey, language.c_str(), path.c_str());
         // A failed write (read-only file, no rights) says nothing; the label keeps the value read.
         if (written) {
-            dialogs_.MsgBox(Hwnd(), L"Sucess!", L"Sucess!!!", fw::MsgIcon::Information);
+            dialogs_.MsgBox(fields_.DialogOwner(), L"Sucess!", L"Sucess!!!",
+                            fw::MsgIcon::Information);
             Lit_ini();
         }
         return;
@@ -66,8 +68,8 @@ void Form1::Command1_Click() {
     if (SettingShown()) Command1_Click();
 }
 
-void Form1::WarnFileNotFound() {
-    dialogs_.MsgBox(Hwnd(), L"File not found!", L"Error!!!", fw::MsgIcon::Warning);
+void LanguageSettings::WarnFileNotFound() {
+    dialogs_.MsgBox(fields_.DialogOwner(), L"File not found!", L"Error!!!", fw::MsgIcon::Warning);
 }
 
 }  // namespace app

@@ -36,6 +36,8 @@ exe="$build/LanguageSelector.exe"
 export WINEPREFIX="$build/run-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine needs a UTF-8 locale to name files outside ASCII (the game folder may have such a name).
+. "$root/scripts/utf8-locale.sh"
 wine=/usr/lib/wine/wine64
 
 if [ ! -d "$WINEPREFIX/drive_c" ]; then

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks what the shipped 32-bit program is made of (it cannot run here): an i386 GUI
-executable, linked statically (imports only from Windows itself), whose resources are the
-manifest asking for administrator rights and, when present, the logo and the music - all in
-language 1036 (French, France), with no icon and no version information.
+executable, linked statically (imports only from Windows itself), whose resources are exactly
+three: the manifest asking for administrator rights, the logo and the music, all in language
+1036 (French, France); no icon, no version information, nothing else.
 
 Usage: check_pe.py LanguageSelector.exe
 """
@@ -163,6 +163,24 @@ def check_manifest(xml_bytes, problems):
         problems.append("manifest depends on another assembly (common controls)")
 
 
+def check_logo(payload, problems):
+    if not payload.startswith(b"\x89PNG\r\n\x1a\n"):
+        problems.append("the logo is no PNG image")
+
+
+def check_music(payload, problems):
+    if not payload.startswith(b"Extended Module: "):
+        problems.append("the music is no XM module")
+
+
+# (type, name) of each resource the program carries, what it is and how its bytes are checked.
+EXPECTED = {
+    (RT_MANIFEST, 1): ("the manifest", check_manifest),
+    ("PNG", "PNG"): ("the logo", check_logo),
+    (RT_RCDATA, 1): ("the music", check_music),
+}
+
+
 def check(data):
     problems = []
     image = Image(data)
@@ -178,7 +196,6 @@ def check(data):
         problems.append(f"imports from DLLs that are not part of Windows: {foreign}")
 
     resources = image.resources()
-    kinds = {RT_MANIFEST: "manifest", RT_RCDATA: "raw data", "PNG": "PNG image"}
     for type_id, name_id, lang, _ in resources:
         what = f"resource {type_id!r}/{name_id!r}"
         if lang != LANG_FRENCH_FRANCE:
@@ -187,22 +204,14 @@ def check(data):
             problems.append(f"{what} is an icon")
         elif type_id == RT_VERSION:
             problems.append(f"{what} is version information")
-        elif type_id not in kinds:
-            problems.append(f"{what} is of an unexpected type")
-        elif type_id == RT_MANIFEST and name_id != 1:
-            problems.append(f"{what}: the manifest must have identifier 1")
-        elif type_id == RT_RCDATA and name_id != 1:
-            problems.append(f"{what}: the music must have identifier 1")
-        elif type_id == "PNG" and name_id != "PNG":
-            problems.append(f"{what}: the logo must be named PNG")
-    manifests = [data for t, _, _, data in resources if t == RT_MANIFEST]
-    if len(manifests) != 1:
-        problems.append(f"{len(manifests)} manifests instead of one")
-    else:
-        check_manifest(manifests[0], problems)
-    for type_id, name_id, _, payload in resources:
-        if type_id == "PNG" and not payload.startswith(b"\x89PNG\r\n\x1a\n"):
-            problems.append("the PNG resource is no PNG image")
+        elif (type_id, name_id) not in EXPECTED:
+            problems.append(f"{what} is not one of the program's three resources")
+    for key, (what, check_payload) in EXPECTED.items():
+        found = [payload for t, n, _, payload in resources if (t, n) == key]
+        if len(found) != 1:
+            problems.append(f"{len(found)} resources {key[0]!r}/{key[1]!r} ({what}) instead of one")
+        else:
+            check_payload(found[0], problems)
     return problems, resources
 
 

@@ -1,11 +1,14 @@
 // The language setting against real INI files in private folders: reading, writing, the
-// not-found state, the chains of folder browsers, and what must survive a write.
+// not-found state, the chains of folder browsers, and what must survive a write. The settings
+// run over plain fields, as the window's controls hold them, so that nothing needs drawing; two
+// cases check the window's own wiring.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "app/form1.h"
+#include "app/language_settings.h"
 #include "tests/windows/support/files.h"
 #include "tests/windows/support/recording_dialogs.h"
 
@@ -41,10 +44,24 @@ std::string GameIni(const std::string& languageLine) {
            "Key = Value with  two spaces\r\n";
 }
 
+// The fields as the window has them once loaded: the caption in the not-found state, English
+// chosen.
+struct PlainFields : app::SettingsFields {
+    std::wstring folder;
+    std::wstring language = L"English";
+    std::wstring caption = app::kNotFoundCaption;
+    HWND owner = reinterpret_cast<HWND>(0x1234);
+
+    std::wstring Folder() const override { return folder; }
+    void SetFolder(const std::wstring& f) override { folder = f; }
+    std::wstring ChosenLanguage() const override { return language; }
+    std::wstring LanguageCaption() const override { return caption; }
+    void SetLanguageCaption(const std::wstring& c) override { caption = c; }
+    HWND DialogOwner() const override { return owner; }
+};
+
 class LanguageSettings : public ::testing::Test {
   protected:
-    void SetUp() override { form.Load(); }
-
     // A game folder inside the temporary folder, with a steam_api.ini of `content` if given.
     std::wstring GameFolder(const std::wstring& name, const std::string* content = nullptr) {
         const std::wstring folder = MakeFolder(temp / name);
@@ -57,38 +74,31 @@ class LanguageSettings : public ::testing::Test {
     static std::optional<std::string> IniOf(const std::wstring& folder) {
         return ReadFileBytes(folder + L"\\steam_api.ini");
     }
-    void Use(const std::wstring& folder) { form.Path_Text.SetText(folder); }
-    std::wstring Caption() const { return form.Lang_label.Caption(); }
+    void Use(const std::wstring& folder) { fields.folder = folder; }
+    std::wstring Caption() const { return fields.caption; }
 
     TempFolder temp;
     RecordingDialogs dialogs;
-    app::Form1 form{dialogs};
+    PlainFields fields;
+    app::LanguageSettings settings{fields, dialogs};
 };
 
 TEST_F(LanguageSettings, StoredValueIsShownThenReplacedKeepingEverythingElse) {
     const auto folder = GameFolder(L"game", GameIni("Language=German"));
     Use(folder);
-    form.Lit_ini();
+    settings.Lit_ini();
     EXPECT_EQ(Caption(), L"Current Language : German");
 
-    form.Lang_Combo.SetText(L"English");
-    form.Command1_Click();
+    fields.language = L"English";
+    settings.Command1_Click();
 
     EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].icon, fw::MsgIcon::Information);
-    EXPECT_EQ(dialogs.boxes[0].owner, form.Hwnd());
+    EXPECT_EQ(dialogs.boxes[0].owner, fields.owner);
     EXPECT_EQ(Caption(), L"Current Language : English");
     EXPECT_EQ(ContentLines(*IniOf(folder)), ContentLines(GameIni("Language=English")));
-    EXPECT_EQ(form.Path_Text.Text(), folder);
-}
-
-TEST_F(LanguageSettings, TheApplyButtonRunsTheClickHandler) {
-    Use(GameFolder(L"game", GameIni("Language=English")));
-    form.Lang_Combo.SetText(L"German");
-    SendMessageW(form.Command1.Hwnd(), BM_CLICK, 0, 0);
-    EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
-    EXPECT_EQ(Caption(), L"Current Language : German");
+    EXPECT_EQ(fields.folder, folder);
 }
 
 TEST_F(LanguageSettings, MissingFileSectionOrKeyIsNotFoundAndNothingIsCreated) {
@@ -109,25 +119,25 @@ TEST_F(LanguageSettings, MissingFileSectionOrKeyIsNotFoundAndNothingIsCreated) {
         Use(folder);
         dialogs.log.clear();
 
-        form.Lit_ini();
+        settings.Lit_ini();
         EXPECT_EQ(Caption(), app::kNotFoundCaption);
 
-        form.Command1_Click();  // warns, then the browser is cancelled
+        settings.Command1_Click();  // warns, then the browser is cancelled
         EXPECT_EQ(dialogs.log, (std::vector<std::wstring>{kWarning, kBrowse}));
         EXPECT_EQ(IniOf(folder), c.content);
         EXPECT_EQ(Caption(), app::kNotFoundCaption);
-        EXPECT_EQ(form.Path_Text.Text(), folder);
+        EXPECT_EQ(fields.folder, folder);
     }
 }
 
 TEST_F(LanguageSettings, EmptyValueCountsAsFoundAndIsWritten) {
     const auto folder = GameFolder(L"game", GameIni("Language="));
     Use(folder);
-    form.Lit_ini();
+    settings.Lit_ini();
     EXPECT_EQ(Caption(), L"Current Language : ");
 
-    form.Lang_Combo.SetText(L"German");
-    form.Command1_Click();
+    fields.language = L"German";
+    settings.Command1_Click();
     EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
     EXPECT_EQ(ContentLines(*IniOf(folder)), ContentLines(GameIni("Language=German")));
 }
@@ -136,10 +146,10 @@ TEST_F(LanguageSettings, ValueLongerThan254CharactersIsCut) {
     const std::string longValue(300, 'x');
     const auto folder = GameFolder(L"game", GameIni("Language=" + longValue));
     Use(folder);
-    form.Lit_ini();
+    settings.Lit_ini();
     EXPECT_EQ(Caption(), app::kLabelPrefix + std::wstring(254, L'x'));
 
-    form.Command1_Click();
+    settings.Command1_Click();
     EXPECT_EQ(ContentLines(*IniOf(folder)), ContentLines(GameIni("Language=English")));
 }
 
@@ -147,7 +157,7 @@ TEST_F(LanguageSettings, LiteralNotFoundValueCountsAsMissing) {
     const std::string content = GameIni("Language=Language not found");
     const auto folder = GameFolder(L"game", content);
     Use(folder);
-    form.Command1_Click();
+    settings.Command1_Click();
     EXPECT_EQ(dialogs.log, (std::vector<std::wstring>{kWarning, kBrowse}));
     EXPECT_EQ(IniOf(folder), content);
 }
@@ -156,7 +166,7 @@ TEST_F(LanguageSettings, ComparisonWithTheNotFoundCaptionIsExact) {
     // Differs from the read default only in letter case: a stored value like any other.
     const auto folder = GameFolder(L"game", GameIni("Language=language not found"));
     Use(folder);
-    form.Command1_Click();
+    settings.Command1_Click();
     EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
     EXPECT_EQ(ContentLines(*IniOf(folder)), ContentLines(GameIni("Language=English")));
 }
@@ -166,11 +176,11 @@ TEST_F(LanguageSettings, FolderEndingInASeparatorIsUsedUnchanged) {
     // separators in a row, which the profile functions accept as they are.
     const auto folder = GameFolder(L"root", GameIni("Language=German")) + L"\\";
     Use(folder);
-    form.Lit_ini();
+    settings.Lit_ini();
     EXPECT_EQ(Caption(), L"Current Language : German");
-    form.Command1_Click();
+    settings.Command1_Click();
     EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
-    EXPECT_EQ(form.Path_Text.Text(), folder);
+    EXPECT_EQ(fields.folder, folder);
     EXPECT_EQ(ContentLines(*IniOf(folder)), ContentLines(GameIni("Language=English")));
 }
 
@@ -183,7 +193,7 @@ TEST_F(LanguageSettings, ThreeFoldersWithoutTheSettingThenCancelWarnsFourTimes) 
     Use(GameFolder(L"start"));
     dialogs.answers = {empty, withoutKey, literal};  // then cancel
 
-    form.Command1_Click();
+    settings.Command1_Click();
 
     EXPECT_EQ(dialogs.log, (std::vector<std::wstring>{kWarning, kBrowse, kWarning, kBrowse,
                                                       kWarning, kBrowse, kWarning, kBrowse}));
@@ -192,7 +202,7 @@ TEST_F(LanguageSettings, ThreeFoldersWithoutTheSettingThenCancelWarnsFourTimes) 
     EXPECT_EQ(dialogs.browseTitles[0],
               L"Select the game folder (Vledraskon) in the list below, then click OK.");
     // The last folder picked stays, in the not-found state; nothing was written anywhere.
-    EXPECT_EQ(form.Path_Text.Text(), literal);
+    EXPECT_EQ(fields.folder, literal);
     EXPECT_EQ(Caption(), app::kNotFoundCaption);
     EXPECT_FALSE(IniOf(empty));
     EXPECT_EQ(IniOf(withoutKey), noKey);
@@ -202,10 +212,10 @@ TEST_F(LanguageSettings, ThreeFoldersWithoutTheSettingThenCancelWarnsFourTimes) 
 TEST_F(LanguageSettings, CancelledBrowserLeavesFolderAndLabelAsTheyWere) {
     const auto start = GameFolder(L"start");
     Use(start);
-    form.Lit_ini();
-    form.boite_dialogue();
+    settings.Lit_ini();
+    settings.boite_dialogue();
     EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kBrowse});
-    EXPECT_EQ(form.Path_Text.Text(), start);
+    EXPECT_EQ(fields.folder, start);
     EXPECT_EQ(Caption(), app::kNotFoundCaption);
 }
 
@@ -215,11 +225,11 @@ TEST_F(LanguageSettings, NestedApplyAfterAGoodFolderConfirmsOnce) {
     Use(GameFolder(L"start"));
     dialogs.answers = {bad, good};
 
-    form.Command1_Click();
+    settings.Command1_Click();
 
     EXPECT_EQ(dialogs.log,
               (std::vector<std::wstring>{kWarning, kBrowse, kWarning, kBrowse, kSuccess}));
-    EXPECT_EQ(form.Path_Text.Text(), good);
+    EXPECT_EQ(fields.folder, good);
     EXPECT_EQ(Caption(), L"Current Language : English");
     EXPECT_EQ(ContentLines(*IniOf(good)), ContentLines(GameIni("Language=English")));
     EXPECT_FALSE(IniOf(bad));
@@ -237,7 +247,7 @@ TEST_F(LanguageSettings, FileThatCannotBeWrittenIsKeptAndNothingIsSaid) {
     ASSERT_NE(game, INVALID_HANDLE_VALUE);
     Use(folder);
 
-    form.Command1_Click();
+    settings.Command1_Click();
 
     CloseHandle(game);
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -251,9 +261,9 @@ TEST_F(LanguageSettings, FolderNamedOutsideTheAnsiCodePageIsReadAndWritten) {
         GameFolder(L"\u30F4\u30A7\u30EB\u30C9\u30E9\u30B9\u30B3\u30F3 \u0392\u03B5\u03BB",
                    GameIni("Language=German"));
     Use(folder);
-    form.Lit_ini();
+    settings.Lit_ini();
     EXPECT_EQ(Caption(), L"Current Language : German");
-    form.Command1_Click();
+    settings.Command1_Click();
     EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
     EXPECT_EQ(ContentLines(*IniOf(folder)), ContentLines(GameIni("Language=English")));
 }
@@ -261,12 +271,44 @@ TEST_F(LanguageSettings, FolderNamedOutsideTheAnsiCodePageIsReadAndWritten) {
 TEST_F(LanguageSettings, AFileCreatedBetweenClicksIsNoticed) {
     const auto folder = GameFolder(L"game");
     Use(folder);
-    form.Lit_ini();
+    settings.Lit_ini();
     EXPECT_EQ(Caption(), app::kNotFoundCaption);
     WriteFileBytes(folder + L"\\steam_api.ini", GameIni("Language=German"));
-    form.Command1_Click();
+    settings.Command1_Click();
     EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
     EXPECT_EQ(Caption(), L"Current Language : English");
+}
+
+// The window's controls are the fields, its button runs the click handler, and its message
+// boxes are modal to it. Needs the whole window (which draws off screen).
+class LanguageSettingsOnTheWindow : public LanguageSettings {
+  protected:
+    void SetUp() override { window.Load(); }
+    app::Form1 window{dialogs};
+};
+
+TEST_F(LanguageSettingsOnTheWindow, TheApplyButtonReadsAndWritesThroughTheControls) {
+    const auto folder = GameFolder(L"game", GameIni("Language=English"));
+    window.Path_Text.SetText(folder);
+    window.Lit_ini();
+    EXPECT_EQ(window.Lang_label.Caption(), L"Current Language : English");
+    window.Lang_Combo.SetText(L"German");
+    SendMessageW(window.Command1.Hwnd(), BM_CLICK, 0, 0);
+    EXPECT_EQ(dialogs.log, std::vector<std::wstring>{kSuccess});
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].owner, window.Hwnd());
+    EXPECT_EQ(window.Lang_label.Caption(), L"Current Language : German");
+    EXPECT_EQ(ContentLines(*IniOf(folder)), ContentLines(GameIni("Language=German")));
+    EXPECT_EQ(window.Path_Text.Text(), folder);
+}
+
+TEST_F(LanguageSettingsOnTheWindow, BrowsingPutsThePickedFolderIntoTheTextBox) {
+    const auto good = GameFolder(L"good", GameIni("Language=German"));
+    window.Path_Text.SetText(GameFolder(L"start"));
+    dialogs.answers = {good};
+    window.Command1_Click();
+    EXPECT_EQ(window.Path_Text.Text(), good);
+    EXPECT_EQ(window.Lang_label.Caption(), L"Current Language : English");
 }
 
 }  // namespace

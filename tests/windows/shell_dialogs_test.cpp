@@ -17,31 +17,33 @@ namespace {
 
 using testing_support::StaticTexts;
 
+struct DialogSearch {
+    const std::wstring* text;
+    HWND found;
+};
+
+// EnumWindows' callback (a Windows calling convention, hence no lambda): stops at a visible
+// dialog box of this process that shows the searched text.
+BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM data) {
+    auto& s = *reinterpret_cast<DialogSearch*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770" &&
+        StaticTexts(hwnd).find(*s.text) != std::wstring::npos) {
+        s.found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible dialog box of this process that shows `text` in one of its static controls.
 HWND WaitForDialogShowing(const std::wstring& text, DWORD timeoutMs) {
-    struct Search {
-        const std::wstring* text;
-        HWND found;
-    };
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        Search search{&text, nullptr};
-        EnumWindows(
-            [](HWND hwnd, LPARAM data) -> BOOL {
-                auto& s = *reinterpret_cast<Search*>(data);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                wchar_t cls[16] = {};
-                GetClassNameW(hwnd, cls, 16);
-                if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) &&
-                    std::wstring(cls) == L"#32770" &&
-                    StaticTexts(hwnd).find(*s.text) != std::wstring::npos) {
-                    s.found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        DialogSearch search{&text, nullptr};
+        EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found) return search.found;
         Sleep(20);
     }

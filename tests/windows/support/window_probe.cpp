@@ -15,22 +15,27 @@ HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs) {
     }
 }
 
+namespace {
+
+// EnumChildWindows' callback (a Windows calling convention, hence no lambda): gathers the texts
+// of static controls into the std::wstring at `out`.
+BOOL CALLBACK AddStaticText(HWND child, LPARAM out) {
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    const std::wstring text = fw::WindowText(child);
+    if (lstrcmpiW(cls, L"Static") == 0 && !text.empty()) {
+        auto& all = *reinterpret_cast<std::wstring*>(out);
+        if (!all.empty()) all += L'\n';
+        all += text;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 std::wstring StaticTexts(HWND window) {
     std::wstring texts;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM out) -> BOOL {
-            wchar_t cls[32] = {};
-            GetClassNameW(child, cls, 32);
-            const std::wstring text = fw::WindowText(child);
-            if (lstrcmpiW(cls, L"Static") == 0 && !text.empty()) {
-                auto& all = *reinterpret_cast<std::wstring*>(out);
-                if (!all.empty()) all += L'\n';
-                all += text;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    EnumChildWindows(window, AddStaticText, reinterpret_cast<LPARAM>(&texts));
     return texts;
 }
 
