@@ -68,7 +68,6 @@ struct MusicBlocks {
     bool loaded = false;
 
     void operator()() {
-        xm::SetMixerFastPaths(fastPaths);
         xm::InstallResourceFinder();
         xm::Reader reader;
         reader.SelectResource(nullptr, MAKEINTRESOURCEA(1));
@@ -80,6 +79,7 @@ struct MusicBlocks {
         reader.Close();
         if (!loaded) return;
         state->module = module.get();
+        state->mixer = fastPaths ? xm::MixerOptions{} : xm::MixerOptions{false, 0};
         state->masterVolume = xm::MasterVolumeForStep(20);
         std::vector<int16_t> wave(xm::kBufferBytes / 2);
         for (int block = 0; block < 96; ++block) {  // about two seconds
@@ -88,7 +88,6 @@ struct MusicBlocks {
             const int16_t* first = wave.data() + at * xm::kBlockFrames * 2;
             samples.insert(samples.end(), first, first + xm::kBlockFrames * 2);
         }
-        xm::SetMixerFastPaths(true);
     }
 };
 
