@@ -40,11 +40,16 @@ mkdir -p "$out"
 
 burners=()
 prefix=""
+# Ends the run's Wine server and waits until it has saved the prefix and gone.
+stop_wine() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+}
 finish() {
   local pid
   for pid in "${burners[@]}"; do kill "$pid" 2>/dev/null || true; done
   if [ -n "$prefix" ]; then
-    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    stop_wine
     rm -rf "$prefix"
   fi
 }
@@ -76,7 +81,7 @@ for ((i = 1; i <= runs; i++)); do
     result="FAILED: $(grep -E '^\s*[0-9]+ - ' "$out/run-$i/ctest.txt" | awk '{print $3}' | tr '\n' ' ')"
     failed=$((failed + 1)) streak=0
   fi
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  stop_wine
   rm -rf "$prefix"
   prefix=""
   printf 'run %d: %s (%d s, load average %s)\n' "$i" "$result" $((SECONDS - start)) \
