@@ -174,10 +174,10 @@ click_client() {
 
 # Presses key $2 in window $1 as a person would: once the window holds the focus, both for X
 # and for Windows (its title is the foreground window's), the key goes down and up through the
-# server's keyboard, and nothing may stay held afterwards. Waits up to $3 seconds (default 10)
+# server's keyboard, and nothing may stay held afterwards. Waits up to $3 seconds (default 30)
 # for the focus.
 key_in() {
-  local title focus deadline=$((SECONDS + ${3:-10}))
+  local title focus deadline=$((SECONDS + ${3:-30}))
   title=$(xdotool getwindowname "$1") || { step "key $2: window $1 is gone"; return 1; }
   for (( ; ; )); do
     focus=$(xdotool getwindowfocus 2>/dev/null || true)

@@ -23,7 +23,7 @@ pass "label, combo box, credit line and hidden folder as expected"
 
 click_client "$wid" "$APPLY_X" "$APPLY_Y"
 box=$(wait_window "Sucess!!!" 15) || fail "no confirmation after Apply"
-wait_text "Sucess!!!" "Static|Sucess!|enabled|visible" 10 ||
+wait_text "Sucess!!!" "Static|Sucess!|enabled|visible" 20 ||
   fail "the confirmation does not say Sucess!"
 pass "confirmation box 'Sucess!!!' says 'Sucess!'"
 key_in "$box" Return || fail "Return did not reach the confirmation"
