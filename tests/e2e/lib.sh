@@ -2,13 +2,15 @@
 # tests' own, on an X display with a window manager (run under scripts/with-display.sh), driven
 # through X with xdotool, xwininfo and wmctrl, and read from the Windows side by a small driver
 # program (driver/window_texts.cpp) run in the same prefix.
-# Needs LS_EXE, LS_BUILD_DIR and LS_SOURCE_DIR (set by ctest).
+# Needs LS_EXE, LS_BUILD_DIR and LS_SOURCE_DIR (set by ctest). A failing test leaves what it saw
+# in $LS_E2E_ARTIFACTS/<test> (default: e2e-artifacts in the build folder): a screenshot, the
+# driver's calls with their answers, and the program's output.
 set -euo pipefail
-# A command that fails outside a check still says where.
-trap 'echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND" >&2' ERR
+# A command that fails outside a check still says where, and what was on the screen.
+trap 'echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND" >&2; report_failure' ERR
 
 : "${LS_EXE:?path of LanguageSelector.exe}" "${LS_BUILD_DIR:?}" "${LS_SOURCE_DIR:?}"
-export WINEPREFIX="$LS_BUILD_DIR/e2e-prefix"
+export WINEPREFIX="${LS_E2E_PREFIX:-$LS_BUILD_DIR/e2e-prefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 WINE=/usr/lib/wine/wine64
@@ -17,10 +19,46 @@ GAME_DIR="$WINEPREFIX/drive_c/Program Files/Vledraskon"
 INI="$GAME_DIR/steam_api.ini"
 DRIVER="$LS_BUILD_DIR/e2e/window_texts.exe"
 APP_PID=""
+TEST_NAME=$(basename "$0" .sh)
+ARTIFACTS="${LS_E2E_ARTIFACTS:-$LS_BUILD_DIR/e2e-artifacts}/$TEST_NAME"
+rm -rf "$ARTIFACTS"
+mkdir -p "$ARTIFACTS"
+STEPS="$ARTIFACTS/steps.log"
+
+# Notes a step of the test in the steps log, with the time.
+step() { echo "$(date +%T.%N) $*" >>"$STEPS"; }
 
 fail() {
   echo "FAIL: $*" >&2
+  report_failure
   exit 1
+}
+
+# What a failed step saw: every top-level window with its texts as the driver reads them (and
+# the driver's exit status and errors), the X windows and which one holds the focus, the
+# driver's last calls, and a screenshot. Once per test, even when called from a subshell.
+report_failure() {
+  [ -e "$ARTIFACTS/reported" ] && return 0
+  : >"$ARTIFACTS/reported"
+  {
+    echo "--- every top-level window, as the driver sees it ($(date +%T.%N)):"
+    local rc=0
+    "$WINE" "$DRIVER" list 2>"$ARTIFACTS/list.err" | tr -d '\r' || rc=$?
+    echo "--- driver list: exit status $rc"
+    sed 's/^/    stderr: /' "$ARTIFACTS/list.err"
+    echo "--- X windows (wmctrl -l), the window manager's active window, the input focus:"
+    wmctrl -l 2>&1 | sed 's/^/    /' || true
+    echo "    active: $(xprop -root _NET_ACTIVE_WINDOW 2>&1 | sed 's/.*# //')" \
+      "focus: $(xdotool getwindowfocus getwindowname 2>&1 | tr '\n' ' ')"
+    echo "--- keys the X server holds down: $(python3 "$LS_SOURCE_DIR/tests/e2e/x_keys.py" 2>&1 | tr '\n' ' ')"
+    echo "--- the test's last steps and driver calls (all in $STEPS):"
+    tail -n 40 "$STEPS" 2>/dev/null | sed 's/^/    /' || true
+    if import -window root "$ARTIFACTS/failure.png" 2>/dev/null; then
+      echo "--- screenshot: $ARTIFACTS/failure.png"
+    else
+      echo "--- no screenshot could be taken"
+    fi
+  } >&2
 }
 pass() { echo "ok: $*"; }
 
@@ -53,11 +91,26 @@ write_ini() {
 }
 
 start_app() {
-  "$WINE" "$LS_EXE" >/dev/null 2>&1 &
+  "$WINE" "$LS_EXE" >>"$ARTIFACTS/program.log" 2>&1 &
   APP_PID=$!
+  step "started the program, pid $APP_PID"
 }
 
-driver() { "$WINE" "$DRIVER" "$@" 2>/dev/null | tr -d '\r'; }
+# Runs the driver; every call goes to the driver log with its answer, exit status and errors.
+# Its exit status is the driver's own.
+driver() {
+  local out err rc=0 started
+  out=$(mktemp) err=$(mktemp) started=$(date +%T.%N)
+  "$WINE" "$DRIVER" "$@" 2>"$err" | tr -d '\r' >"$out" || rc=$?
+  {
+    echo "$started driver $* -> exit $rc at $(date +%T.%N)"
+    sed 's/^/    | /' "$out"
+    sed 's/^/    stderr: /' "$err"
+  } >>"$STEPS"
+  cat "$out"
+  rm -f "$out" "$err"
+  return "$rc"
+}
 
 # Waits up to $2 seconds (default 20) for an X window whose title is exactly $1; prints its id.
 wait_window() {
@@ -87,6 +140,7 @@ wait_window_gone() {
 close_window() {
   local deadline=$((SECONDS + ${2:-10}))
   while ((SECONDS < deadline)); do
+    step "close request to '$1'"
     wmctrl -c "$1" 2>/dev/null || true
     wait_window_gone "$1" 1 && return 0
   done
@@ -100,8 +154,6 @@ wait_text() {
     driver texts "$1" | grep -qxF -- "$2" && return 0
     sleep 0.3
   done
-  echo "--- windows of '$1':" >&2
-  driver texts "$1" >&2 || true
   return 1
 }
 
@@ -116,19 +168,39 @@ client_geometry() {
 click_client() {
   local x y w h
   read -r x y w h < <(client_geometry "$1")
+  step "click at ($2, $3) of window $1, ($((x + $2)), $((y + $3))) on the screen"
   xdotool mousemove --sync $((x + $2)) $((y + $3)) click 1
 }
 
-# Presses a key in window $1 (brought to the front first).
+# Presses key $2 in window $1 as a person would: once the window holds the focus, both for X
+# and for Windows (its title is the foreground window's), the key goes down and up through the
+# server's keyboard, and nothing may stay held afterwards. Waits up to $3 seconds (default 30)
+# for the focus.
 key_in() {
-  xdotool windowactivate --sync "$1" 2>/dev/null || true
-  xdotool key --window "$1" "$2" 2>/dev/null || xdotool key "$2"
+  local title focus deadline=$((SECONDS + ${3:-30}))
+  title=$(xdotool getwindowname "$1") || { step "key $2: window $1 is gone"; return 1; }
+  for (( ; ; )); do
+    focus=$(xdotool getwindowfocus 2>/dev/null || true)
+    if [ "$focus" = "$1" ] && [ "$(driver focus | head -n 1)" = "$title" ]; then break; fi
+    if ((SECONDS >= deadline)); then
+      step "key $2: window $1 '$title' did not get the focus (X focus: $focus)"
+      return 1
+    fi
+    [ "$focus" = "$1" ] || xdotool windowactivate "$1" 2>/dev/null || true
+    sleep 0.2
+  done
+  step "key $2 in window $1 '$title'"
+  xdotool key "$2"
+  local held
+  held=$(python3 "$LS_SOURCE_DIR/tests/e2e/x_keys.py")
+  [ -z "$held" ] || { step "key $2: still held down afterwards: $held"; return 1; }
 }
 
 # Milliseconds from asking the window to close (as its close box does) until the process ends.
 close_and_time_exit() {
   local start end
   start=$(date +%s%N)
+  step "close request to the main window"
   wmctrl -c "$TITLE" || fail "the window manager does not know the main window"
   for _ in $(seq 500); do
     kill -0 "$APP_PID" 2>/dev/null || break

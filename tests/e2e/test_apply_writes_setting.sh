@@ -23,9 +23,10 @@ pass "label, combo box, credit line and hidden folder as expected"
 
 click_client "$wid" "$APPLY_X" "$APPLY_Y"
 box=$(wait_window "Sucess!!!" 15) || fail "no confirmation after Apply"
-driver texts "Sucess!!!" | grep -q "^Static|Sucess!|" || fail "the confirmation does not say Sucess!"
+wait_text "Sucess!!!" "Static|Sucess!|enabled|visible" 20 ||
+  fail "the confirmation does not say Sucess!"
 pass "confirmation box 'Sucess!!!' says 'Sucess!'"
-key_in "$box" Return
+key_in "$box" Return || fail "Return did not reach the confirmation"
 wait_window_gone "Sucess!!!" 10 || fail "the confirmation did not close on Return"
 
 ini_text | grep -qxF "Language=English" || fail "the file does not say English: $(ini_text)"

@@ -12,7 +12,8 @@ pass "not-found caption shown"
 
 click_client "$wid" "$APPLY_X" "$APPLY_Y"
 box=$(wait_window "Error!!!" 15) || fail "no warning after Apply"
-driver texts "Error!!!" | grep -q "^Static|File not found!|" || fail "the warning does not say File not found!"
+wait_text "Error!!!" "Static|File not found!|enabled|visible" 20 ||
+  fail "the warning does not say File not found!"
 pass "warning box 'Error!!!' says 'File not found!'"
 # Closed without a key press: a key still down when the browser opens would confirm it.
 close_window "Error!!!" 10 || fail "the warning did not close"

@@ -35,7 +35,7 @@ pass "the stars fly without sound"
 click_client "$wid" "$APPLY_X" "$APPLY_Y"
 msg=$(wait_window "Sucess!!!" 15) || fail "\"Apply\" showed no message box"
 ini_text | grep -qx 'Language=English' || fail "\"Apply\" did not write the setting"
-key_in "$msg" Return
+key_in "$msg" Return || fail "Return did not reach the message box"
 wait_window_gone "Sucess!!!" 10 || fail "the message box did not close"
 moving || fail "the stars stopped after \"Apply\""
 pass "\"Apply\" wrote the setting and the show went on"

@@ -87,7 +87,7 @@ check still "$work/c.rgb" "$work/d.rgb" || fail "the stars flew on behind the me
 ini_text | grep -qxF 'Language=English' || fail "\"Apply\" did not write the setting"
 pass "the stars stand still while the message box is open"
 
-key_in "$box" Return
+key_in "$box" Return || fail "Return did not reach the confirmation"
 wait_window_gone "Sucess!!!" 10 || fail "the message box did not close"
 sleep 0.3
 shot "$work/e.rgb"; sleep 0.4; shot "$work/f.rgb"

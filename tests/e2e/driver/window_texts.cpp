@@ -4,6 +4,14 @@
 //   window_texts texts TITLE    the top-level window titled TITLE and its controls, as
 //                               "Class|text|enabled|visible" (nothing and exit 1 if no such window)
 //   window_texts dialog TEXT    the title of the visible dialog box that shows TEXT in a control
+//   window_texts focus          where keys go: the title of the foreground window, then its
+//                               focused control as "Class|text" (an empty line when none)
+//   window_texts list           every top-level window with its controls, for a failure report:
+//                               "HANDLE pid=PID [foreground] Class|text|enabled|visible", each
+//                               control indented below its window
+//
+// A window whose text cannot be read (its thread does not answer in time) is reported on stderr
+// and makes the exit status 3, so that an empty text is never mistaken for what a window says.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,27 +19,51 @@
 
 namespace {
 
-void PrintUtf8(const std::wstring& line) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+bool g_unreadable = false;
+
+std::string Utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, out.data(), n, nullptr, nullptr);
-    std::printf("%s\n", out.c_str());
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out.c_str();
+}
+
+void PrintUtf8(const std::wstring& line) {
+    std::printf("%s\n", Utf8(line).c_str());
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    return cls;
 }
 
 std::wstring TextOf(HWND hwnd) {
     wchar_t text[1024] = {};
+    DWORD_PTR copied = 0;
     // WM_GETTEXT reaches across processes; GetWindowText would not for other processes' controls.
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        2000, nullptr);
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 2000, &copied)) {
+        const DWORD error = GetLastError();
+        // A window destroyed meanwhile has nothing left to say; anything else is a failed read.
+        if (IsWindow(hwnd)) {
+            g_unreadable = true;
+            std::fprintf(stderr, "window_texts: WM_GETTEXT to %p (%s) failed, error %lu\n",
+                         static_cast<void*>(hwnd), Utf8(ClassOf(hwnd)).c_str(), error);
+        }
+        return L"";
+    }
     return text;
 }
 
 std::wstring Describe(HWND hwnd) {
-    wchar_t cls[64] = {};
-    GetClassNameW(hwnd, cls, 64);
-    return std::wstring(cls) + L"|" + TextOf(hwnd) + L"|" +
+    return ClassOf(hwnd) + L"|" + TextOf(hwnd) + L"|" +
            (IsWindowEnabled(hwnd) ? L"enabled" : L"disabled") + L"|" +
            (IsWindowVisible(hwnd) ? L"visible" : L"hidden");
+}
+
+int Status(int found) {
+    return g_unreadable ? 3 : found;
 }
 
 int Texts(const std::wstring& title) {
@@ -45,7 +77,7 @@ int Texts(const std::wstring& title) {
             return TRUE;
         },
         0);
-    return 0;
+    return Status(0);
 }
 
 struct DialogSearch {
@@ -58,9 +90,7 @@ int Dialog(const std::wstring& text) {
     EnumWindows(
         [](HWND top, LPARAM data) -> BOOL {
             auto& s = *reinterpret_cast<DialogSearch*>(data);
-            wchar_t cls[16] = {};
-            GetClassNameW(top, cls, 16);
-            if (!IsWindowVisible(top) || std::wstring(cls) != L"#32770") return TRUE;
+            if (!IsWindowVisible(top) || ClassOf(top) != L"#32770") return TRUE;
             EnumChildWindows(
                 top,
                 [](HWND child, LPARAM d) -> BOOL {
@@ -73,9 +103,68 @@ int Dialog(const std::wstring& text) {
             return s.found ? FALSE : TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    if (!search.found) return 1;
+    if (!search.found) return Status(1);
     PrintUtf8(TextOf(search.found));
-    return 0;
+    return Status(0);
+}
+
+std::wstring Handle(HWND hwnd) {
+    wchar_t text[32] = {};
+    swprintf(text, 32, L"%p", static_cast<void*>(hwnd));
+    return text;
+}
+
+int Focus() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const HWND foreground = GetForegroundWindow();
+    if (!foreground) return 1;
+    PrintUtf8(TextOf(foreground));
+    const DWORD thread = GetWindowThreadProcessId(foreground, nullptr);
+    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) {
+        PrintUtf8(ClassOf(info.hwndFocus) + L"|" + TextOf(info.hwndFocus));
+    } else {
+        PrintUtf8(L"");
+    }
+    return Status(0);
+}
+
+// The Windows names of the keys that the desktop holds down, on one line.
+std::wstring KeysDown() {
+    std::wstring keys;
+    for (int vk = 1; vk < 256; ++vk) {
+        if (vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON) continue;
+        if (!(GetAsyncKeyState(vk) & 0x8000)) continue;
+        wchar_t name[64] = {};
+        const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+        if (!GetKeyNameTextW(static_cast<LONG>(scan << 16), name, 64))
+            swprintf(name, 64, L"vk %d", vk);
+        keys += keys.empty() ? name : L" " + std::wstring(name);
+    }
+    return keys.empty() ? L"none" : keys;
+}
+
+int List() {
+    PrintUtf8(L"keys down: " + KeysDown());
+    EnumWindows(
+        [](HWND top, LPARAM) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(top, &pid);
+            // Wine's own helper windows (clipboard, IME, message-only) say nothing useful.
+            if (!IsWindowVisible(top) && GetWindowTextLengthW(top) == 0) return TRUE;
+            PrintUtf8(Handle(top) + L" pid=" + std::to_wstring(pid) +
+                      (GetForegroundWindow() == top ? L" foreground " : L" ") + Describe(top));
+            EnumChildWindows(
+                top,
+                [](HWND child, LPARAM) -> BOOL {
+                    PrintUtf8(L"    " + Handle(child) + L" " + Describe(child));
+                    return TRUE;
+                },
+                0);
+            return TRUE;
+        },
+        0);
+    return Status(0);
 }
 
 }  // namespace
@@ -83,6 +172,8 @@ int Dialog(const std::wstring& text) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring(argv[1]) == L"texts") return Texts(argv[2]);
     if (argc == 3 && std::wstring(argv[1]) == L"dialog") return Dialog(argv[2]);
-    std::fprintf(stderr, "usage: window_texts texts TITLE | dialog TEXT\n");
+    if (argc == 2 && std::wstring(argv[1]) == L"focus") return Focus();
+    if (argc == 2 && std::wstring(argv[1]) == L"list") return List();
+    std::fprintf(stderr, "usage: window_texts texts TITLE | dialog TEXT | focus | list\n");
     return 2;
 }
