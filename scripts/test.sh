@@ -53,5 +53,5 @@ if [ "$not_run" -gt 0 ]; then
   printf '%s' "$reasons"
   [ "${LS_REQUIRE_32BIT:-0}" = 1 ] && failed=$((failed + not_run))
 fi
-echo "$passed passed, $failed failed, $not_run not run"
+echo "$passed passed, $failed failed, $not_run skipped"
 [ "$failed" -eq 0 ]
