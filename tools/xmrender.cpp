@@ -66,6 +66,8 @@ class Progress {
 std::optional<uint64_t> RenderFrames(xm::RenderState& state, uint64_t limit, Progress& progress,
                                      xmrender::WavOutput& out, std::string& error) {
     constexpr size_t kBufferSamples = xm::kBufferBytes / 2;
+    // Whole wave buffers, so that the fill index is back at 0 as each batch begins.
+    static_assert(kBlocksPerWrite % xm::kBlockCount == 0);
     std::vector<int16_t> pcm(kBuffersPerWrite * kBufferSamples);
     uint64_t frames = 0;
     bool ended = false;
@@ -98,8 +100,6 @@ bool Render(const Options& o, const std::string& in, const std::string& out) {
     state->module = &file->module;
     state->noLoop = o.noLoop ? 1 : 0;
     state->masterVolume = xm::MasterVolumeForStep(o.volumeStep);
-    // A whole block per wave buffer slot: the fill index starts each buffer at slot 0.
-    static_assert(kBlocksPerWrite % xm::kBlockCount == 0);
 
     const auto limit = static_cast<uint64_t>(o.seconds * kRate);
     const std::optional<uint32_t> known =
