@@ -1,6 +1,7 @@
 // Thousands of random entry-point calls from one thread while the worker renders and no-loop
 // songs end by themselves. Meant for ThreadSanitizer (a race is reported there); every build
-// checks the getters, the released resources and that no stop hangs.
+// checks the getters, the released resources and that every stop saw its worker end (a hang is
+// left to the test's time-out; the longest stop is printed, never judged).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -74,6 +75,11 @@ TEST(PlayerStress, RandomCallsWhileTheWorkerRendersAndSongsEnd) {
                 EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
                 longestStop = std::max(longestStop, Clock::now() - start);
                 EXPECT_FALSE(device.IsOpen());
+                {
+                    // A worker that outlived the stop's wait would be left here.
+                    std::lock_guard guard(xm::Player().lock);
+                    EXPECT_EQ(xm::Player().stopping, nullptr);
+                }
                 EXPECT_EQ(GetPlayTime(), 0u);
                 EXPECT_EQ(GetLevels(), 0u);
                 EXPECT_EQ(GetPosition(), 0u);
@@ -132,8 +138,6 @@ TEST(PlayerStress, RandomCallsWhileTheWorkerRendersAndSongsEnd) {
         played, failed, endedByThemselves, longestMs);
     EXPECT_GT(played, 100);
     EXPECT_GT(endedByThemselves, 5);
-    // Only a guard against a hang: the worker ends within one 5 ms pause and one block.
-    EXPECT_LT(longestMs, 100.0);
 }
 
 }  // namespace
