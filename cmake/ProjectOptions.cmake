@@ -10,6 +10,11 @@ function(ls_glob out)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
+if(LS_ARCH_FLAGS)
+  # Code generation of the build's processor (cmake/toolchain-mingw-i686.cmake).
+  add_compile_options(${LS_ARCH_FLAGS})
+endif()
+
 if(WIN32)
   # Static, small executables: no MinGW DLLs at run time.
   add_compile_options(-ffunction-sections -fdata-sections)

@@ -5,7 +5,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh --prefix=${CMAKE_BINARY_DIR}/wineprefix)
 
-# Every part of the program, its tests and GoogleTest:
+# Every part of the program, its tests and GoogleTest (cmake/ProjectOptions.cmake adds them to
+# every target, also in build trees configured before):
 # - SSE2 for all floating-point arithmetic: the x87 unit would keep single-precision star
 #   arithmetic and the player's frequencies in extended precision; SSE rounds every result as the
 #   x86_64 build does.
@@ -13,5 +14,4 @@ set(CMAKE_CROSSCOMPILING_EMULATOR
 #   procedures and callbacks: a function that keeps vectors on its stack aligns the stack itself
 #   (GCC otherwise assumes 16 bytes wherever SSE is enabled by a function attribute rather than
 #   the command line). tests/win32/check_stack_alignment.py checks the generated code.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -mincoming-stack-boundary=2")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mincoming-stack-boundary=2")
+set(LS_ARCH_FLAGS -msse2 -mfpmath=sse -mincoming-stack-boundary=2)
