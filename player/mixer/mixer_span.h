@@ -13,8 +13,10 @@ namespace xm::mixer {
 constexpr uint32_t kRampFrames = 128;
 // A step whose top 32 bits of 37 are zero plays at about 40 Hz instead of standing still.
 constexpr uint32_t kFloorStepFraction = 3579136;
-// Steps of 32 points per frame or more are held just below that, so that the step shifted right
-// by 5 keeps within 32 bits; such voices play above 1.5 MHz and are noise either way.
+// The frames-to-boundary count divides by the step shifted right by 5, which must fit 32 bits:
+// 32 points per frame is 2^37 in 32.32, so steps of 32 points or more (from 1,536,000 Hz; an
+// Amiga period of 1 gives 14,317,456 Hz, 298 points) are held at 2^37 - 1, whose shift is
+// 2^32 - 1. Such voices are noise either way.
 constexpr uint64_t kMaxStep_fp32_32 = (uint64_t{32} << 32) - 1;
 
 inline int64_t LoopEnd(const Sample& s) {

@@ -52,7 +52,7 @@ void RestartInstrumentState(Channel& channel);
 enum class EnvelopeKind { Volume, Panning };
 
 // Advances the volume or panning envelope by one tick and sets the matching update flag. Every
-// point index is kept within the envelope's points; values are taken as 0..64.
+// point index is kept within the 12 points; values are taken as 0..64.
 void StepEnvelope(Channel& channel, const Instrument& instrument, EnvelopeKind kind);
 // Moves the volume envelope to `ticks` (effect Lxx). No-op unless the volume envelope is on.
 void SetVolumeEnvelopePosition(Channel& channel, const Instrument& instrument, int ticks);
