@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <string>
 
 #include "player/song/loader_fields.h"
 #include "player/song/loader_instruments.h"
@@ -250,38 +249,6 @@ bool LoadModule(Reader& reader, SongArena& arena, Module& module, char (&title)[
     if (!AllocateTables(arena, module)) return OutOfMemory(error, arena);
     if (!LoadPatterns(reader, arena, module, header.patternCount, error)) return false;
     return LoadInstruments(reader, arena, module, error);
-}
-
-std::string DescribeLoadError(const LoadError& e) {
-    const std::string value = std::to_string(e.value);
-    const std::string instrument = "instrument " + std::to_string(e.instrument);
-    switch (e.failure) {
-        case LoadFailure::None:
-            return "loaded";
-        case LoadFailure::CannotOpen:
-            return "cannot be opened";
-        case LoadFailure::NoPatterns:
-            return "the header says 0 patterns; at least 1 is needed";
-        case LoadFailure::SongLength:
-            return "the song length is " + value + " orders; 1 to 256 are supported";
-        case LoadFailure::Channels:
-            return "the song has " + value + " channels; 1 to 64 are supported";
-        case LoadFailure::PatternRows:
-            return "pattern " + std::to_string(e.pattern) + " has " + value +
-                   " rows; 1 to 256 are supported";
-        case LoadFailure::SampleCount:
-            return instrument + " has " + value + " samples; at most 16 are supported";
-        case LoadFailure::SampleHeaderSize:
-            return instrument + " has sample headers of " + value +
-                   " bytes; at most 40 are supported";
-        case LoadFailure::SampleLength:
-            return instrument + ", sample " + std::to_string(e.sample) + " has " + value +
-                   " points; at most 4194303 are supported";
-        case LoadFailure::OutOfMemory:
-            return "the song needs more than the " + std::to_string(e.value >> 20) +
-                   " MiB of memory a song may take";
-    }
-    return "refused";
 }
 
 }  // namespace xm
