@@ -36,6 +36,30 @@ def wav_samples(path):
     sys.exit(f'{path}: no data chunk')
 
 
+def describe_gap(heard, rendered, at, expected_at):
+    """What the recording holds where it leaves the rendering: the silent frames there, and
+    whether the music then goes on from where it left off (a pause put in), from later (sound
+    lost) or from earlier (sound repeated)."""
+    silent = 0
+    while at + 2 * silent + 1 < len(heard) and not heard[at + 2 * silent] and \
+            not heard[at + 2 * silent + 1]:
+        silent += 1
+    after = heard[at + 2 * silent:at + 2 * silent + 2 * WINDOW_FRAMES].tobytes()
+    text = f'{silent} silent frames ({silent / RATE * 1000:.1f} ms) in the recording there'
+    if len(after) < 4 * WINDOW_FRAMES:
+        return text + '; the recording ends after them'
+    found = rendered.tobytes().find(after)
+    while found >= 0 and found % 4:
+        found = rendered.tobytes().find(after, found + 1)
+    if found < 0:
+        return text + '; the sound after them is nowhere in the rendering'
+    shift = (found - 2 * expected_at) // 4
+    if shift == 0:
+        return text + '; then the music goes on from where it left off (a pause put in)'
+    return text + f'; then the music goes on {abs(shift)} frames ' + \
+        ('later (sound lost)' if shift > 0 else 'earlier (sound repeated)')
+
+
 def main():
     heard = samples(open(sys.argv[1], 'rb').read())
     rendered = wav_samples(sys.argv[2])
@@ -62,6 +86,7 @@ def main():
     for i in range(2 * frames):
         if heard[start + i] != rendered[offset + i]:
             frame = i // 2
+            print(describe_gap(heard, rendered, start + 2 * frame, offset + 2 * frame))
             sys.exit(f'differs at {frame / RATE:.4f} s after the alignment (frame {frame}): '
                      f'heard {heard[start + i]}, rendered {rendered[offset + i]}')
     print(f'{frames / RATE:.2f} s equal sample for sample')

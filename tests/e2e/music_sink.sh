@@ -2,11 +2,14 @@
 # player's format (48,000 Hz, 16-bit stereo), and a recorder on that sink's monitor.
 # Everything started here is stopped by its own process id in stop_music_sink.
 
-start_music_sink() {  # $1: a private work folder
+start_music_sink() {  # $1: a private work folder; the server's log goes to $1/pulse.log
     export XDG_RUNTIME_DIR="$1/run"
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     unset PULSE_SERVER
-    pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
+    # At debug level the server logs each stream's underruns: sound it had to play while the
+    # client had sent none.
+    pulseaudio --daemonize=yes --exit-idle-time=-1 -n --log-level=debug --log-time=1 \
+        --log-target="file:$1/pulse.log" \
         --load="module-null-sink sink_name=cap rate=48000 format=s16le channels=2" \
         --load="module-native-protocol-unix" 2>/dev/null
     for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
