@@ -17,14 +17,19 @@ namespace {
 // 64-bit product of the plain loops is split so that its parts fit.
 
 // The point pairs that 4 frames read, one per 32-bit lane: the point in the low half, the next
-// point in the high half.
+// point in the high half. Written out frame by frame: a loop here stays a loop through the stack
+// where the build optimises for size.
+XM_FRAME_INLINE int32_t PairAt(const int16_t* data, int64_t position_fp32_32) {
+    int32_t pair;
+    std::memcpy(&pair, data + (position_fp32_32 >> 32), 4);
+    return pair;
+}
+
 XM_FRAME_INLINE __m128i LoadPairs(const int16_t* data, int64_t position_fp32_32,
                                   int64_t step_fp32_32) {
-    int32_t pair[4];
-    for (int i = 0; i < 4; ++i) {
-        std::memcpy(&pair[i], data + ((position_fp32_32 + i * step_fp32_32) >> 32), 4);
-    }
-    return _mm_setr_epi32(pair[0], pair[1], pair[2], pair[3]);
+    const int64_t second = position_fp32_32 + step_fp32_32, third = second + step_fp32_32;
+    return _mm_setr_epi32(PairAt(data, position_fp32_32), PairAt(data, second), PairAt(data, third),
+                          PairAt(data, third + step_fp32_32));
 }
 
 // Multiply-add weights (-w, w) for each lane's w (0..32767): with a pair they give (s1 - s0) w.
@@ -75,28 +80,13 @@ XM_FRAME_INLINE __m128i Ramp(int32_t volume, int32_t increment) {
                           volume + 3 * increment);
 }
 
-}  // namespace
-
-int64_t MixSteady128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
-                     int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
-                     uint32_t frames) {
-    const __m128i left = _mm_set1_epi32(leftVolume), right = _mm_set1_epi32(rightVolume);
-    __m128i fraction = Fractions(position_fp32_32, step_fp32_32);
-    const __m128i advance = _mm_set1_epi32(static_cast<int32_t>(4 * step_fp32_32));
-    for (uint32_t i = 0; i + 4 <= frames; i += 4) {
-        const __m128i pair = LoadPairs(data, position_fp32_32, step_fp32_32);
-        AddFour(accumulator + 2 * i, InterpolateFour(pair, fraction), left, right);
-        fraction = _mm_add_epi32(fraction, advance);
-        position_fp32_32 += 4 * step_fp32_32;
-    }
-    const uint32_t done = frames & ~3u;
-    return MixSteady(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
-                     accumulator + 2 * done, frames - done);
-}
-
-int64_t MixRamping128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
-                      int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
-                      int32_t rightIncrement, int32_t* accumulator, uint32_t frames) {
+// Whole groups of 4 frames, then the rest with the plain loop; the volumes end up where the plain
+// loop leaves them.
+template <bool kRamping>
+XM_FRAME_INLINE int64_t MixFours(const int16_t* data, int64_t position_fp32_32,
+                                 int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
+                                 int32_t leftIncrement, int32_t rightIncrement,
+                                 int32_t* accumulator, uint32_t frames) {
     __m128i left = Ramp(leftVolume, leftIncrement), right = Ramp(rightVolume, rightIncrement);
     const __m128i leftStep = _mm_set1_epi32(4 * leftIncrement);
     const __m128i rightStep = _mm_set1_epi32(4 * rightIncrement);
@@ -106,15 +96,38 @@ int64_t MixRamping128(const int16_t* data, int64_t position_fp32_32, int64_t ste
         const __m128i pair = LoadPairs(data, position_fp32_32, step_fp32_32);
         AddFour(accumulator + 2 * i, InterpolateFour(pair, fraction), left, right);
         fraction = _mm_add_epi32(fraction, advance);
-        left = _mm_add_epi32(left, leftStep);
-        right = _mm_add_epi32(right, rightStep);
+        if constexpr (kRamping) {
+            left = _mm_add_epi32(left, leftStep);
+            right = _mm_add_epi32(right, rightStep);
+        }
         position_fp32_32 += 4 * step_fp32_32;
     }
     const uint32_t done = frames & ~3u;
+    accumulator += 2 * done;
+    if constexpr (!kRamping) {
+        return MixSteady(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, accumulator,
+                         frames - done);
+    }
     leftVolume += static_cast<int32_t>(done) * leftIncrement;
     rightVolume += static_cast<int32_t>(done) * rightIncrement;
     return MixRamping(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, leftIncrement,
-                      rightIncrement, accumulator + 2 * done, frames - done);
+                      rightIncrement, accumulator, frames - done);
+}
+
+}  // namespace
+
+int64_t MixSteady128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
+                     int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
+                     uint32_t frames) {
+    return MixFours<false>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, 0, 0,
+                           accumulator, frames);
+}
+
+int64_t MixRamping128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
+                      int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
+                      int32_t rightIncrement, int32_t* accumulator, uint32_t frames) {
+    return MixFours<true>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                          leftIncrement, rightIncrement, accumulator, frames);
 }
 
 // |x| + 8160 shifted right by 6 is below 2^26; its quotient by 255 is exact in single precision
