@@ -6,8 +6,9 @@
 #ifdef XM_MIXER_AVX512
 #if defined(__GNUC__) && !defined(__clang__)
 // GCC 12's AVX-512 headers build their results from deliberately undefined vectors, which its
-// own analysis then reports as possibly uninitialised.
+// own analysis then reports as (possibly) uninitialised.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 #endif
@@ -18,6 +19,8 @@ namespace xm::mixer {
 
 namespace {
 
+// The helpers are inlined whatever the optimisation level: a call passing 64-byte vectors costs
+// more than the helper.
 #define XM_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq")))
 
 // 16 frames at a time; positions as 64-bit lanes, frames 0..7 and 8..15.
@@ -25,7 +28,7 @@ struct Positions {
     __m512i low, high;
 };
 
-XM_AVX512 inline Positions StartPositions(int64_t p, int64_t s) {
+XM_AVX512 XM_FRAME_INLINE Positions StartPositions(int64_t p, int64_t s) {
     const __m512i frame = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
     const __m512i offsets = _mm512_mullo_epi64(frame, _mm512_set1_epi64(s));
     const __m512i start = _mm512_add_epi64(_mm512_set1_epi64(p), offsets);
@@ -34,8 +37,9 @@ XM_AVX512 inline Positions StartPositions(int64_t p, int64_t s) {
 
 // The points that 16 frames read: the point in the low half of each 32-bit lane, the next point
 // in the high half. Only the first `lanes` frames read memory; the others get arbitrary values.
-XM_AVX512 inline __m512i LoadPairs(const int16_t* data, uint32_t points, int64_t position_fp32_32,
-                                   int64_t step_fp32_32, __m512i whole, uint32_t lanes) {
+XM_AVX512 XM_FRAME_INLINE __m512i LoadPairs(const int16_t* data, uint32_t points,
+                                            int64_t position_fp32_32, int64_t step_fp32_32,
+                                            __m512i whole, uint32_t lanes) {
     const int64_t first = position_fp32_32 >> 32;
     const int64_t last = (position_fp32_32 + (lanes - 1) * step_fp32_32) >> 32;
     const int64_t base = first < last ? first : last;
@@ -61,14 +65,14 @@ XM_AVX512 inline __m512i LoadPairs(const int16_t* data, uint32_t points, int64_t
 }
 
 // Moves the low half of each 64-bit lane to the high half and back.
-XM_AVX512 inline __m512i SwapHalves(__m512i x) {
+XM_AVX512 XM_FRAME_INLINE __m512i SwapHalves(__m512i x) {
     return _mm512_shuffle_epi32(x, _MM_PERM_CDAB);
 }
 
 // Interpolated points with 6 extra bits for 16 frames, as Interpolate computes them.
-XM_AVX512 inline __m512i InterpolateSixteen(const int16_t* data, uint32_t points,
-                                            int64_t position_fp32_32, int64_t step_fp32_32,
-                                            const Positions& p, uint32_t lanes = 16) {
+XM_AVX512 XM_FRAME_INLINE __m512i InterpolateSixteen(const int16_t* data, uint32_t points,
+                                                     int64_t position_fp32_32, int64_t step_fp32_32,
+                                                     const Positions& p, uint32_t lanes = 16) {
     const __m512i oddWords =
         _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
     const __m512i evenWords =
@@ -91,15 +95,15 @@ XM_AVX512 inline __m512i InterpolateSixteen(const int16_t* data, uint32_t points
 // floor((p + bias) / 128) of the 64-bit products p of the even 32-bit lanes of v and volume, in
 // the low half of each 64-bit lane. With a bias of 64 for negative products this is
 // ((p >> 6) + (p < 0)) >> 1.
-XM_AVX512 inline __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
+XM_AVX512 XM_FRAME_INLINE __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
     return _mm512_srli_epi64(_mm512_add_epi64(_mm512_mul_epi32(v, volume), bias), 7);
 }
 
 // Adds the first `lanes` of 16 frames of left and right contributions to the interleaved
 // accumulator. Volumes are 0 or more, so a product is negative exactly when its point is (a zero
 // product is not moved by the bias).
-XM_AVX512 inline void AddSixteen(int32_t* accumulator, __m512i v, __m512i left, __m512i right,
-                                 uint32_t lanes = 16) {
+XM_AVX512 XM_FRAME_INLINE void AddSixteen(int32_t* accumulator, __m512i v, __m512i left,
+                                          __m512i right, uint32_t lanes = 16) {
     const __m512i vOdd = SwapHalves(v);
     const __m512i bias = _mm512_and_si512(_mm512_srai_epi32(v, 31), _mm512_set1_epi32(64));
     const __m512i biasEven = _mm512_and_si512(bias, _mm512_set1_epi64(0xFFFFFFFF));
@@ -130,6 +134,13 @@ XM_AVX512 inline void AddSixteen(int32_t* accumulator, __m512i v, __m512i left, 
                              _mm512_add_epi32(_mm512_maskz_loadu_epi32(maskB, out + 16), b));
 }
 
+// Clears the vector registers' upper halves before the SSE code that follows runs: with them
+// left in use, every SSE instruction after pays for merging them (GCC puts this in by itself only
+// where it optimises for speed, not for size).
+XM_AVX512 XM_FRAME_INLINE void LeaveWideVectors() {
+    _mm256_zeroupper();
+}
+
 }  // namespace
 
 bool Avx512Available() {
@@ -157,6 +168,7 @@ XM_AVX512 int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t pos
         AddSixteen(accumulator + 32 * groups,
                    InterpolateSixteen(data, points, at, step_fp32_32, p, rest), left, right, rest);
     }
+    LeaveWideVectors();
     return position_fp32_32 + int64_t{frames} * step_fp32_32;
 }
 
@@ -191,6 +203,7 @@ XM_AVX512 int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t po
     }
     leftVolume += static_cast<int32_t>(frames) * leftIncrement;
     rightVolume += static_cast<int32_t>(frames) * rightIncrement;
+    LeaveWideVectors();
     return position_fp32_32 + int64_t{frames} * step_fp32_32;
 }
 

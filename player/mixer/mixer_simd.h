@@ -9,11 +9,12 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #define XM_MIXER_SSE2 1
 #endif
-// AVX-512 on x86_64 with GCC or clang, compiled per function so that the rest of the build keeps
-// its baseline. Not on Windows: MinGW does not keep the stack aligned for spilled 64-byte vectors
-// (XM_MIXER_SSE2_ONLY builds the same elsewhere, to measure what the Windows builds get).
-#if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__)) && \
-    !defined(XM_MIXER_SSE2_ONLY)
+// AVX-512 with GCC or clang, compiled per function so that the rest of the build keeps its
+// baseline. On Windows only where the assembler writes every aligned vector move as an unaligned
+// one (XM_MIXER_UNALIGNED_MOVES, given with -muse-unaligned-vector-move): MinGW's x86_64 GCC
+// spills 64-byte vectors to stack slots it cannot align.
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && \
+    (!defined(_WIN32) || defined(XM_MIXER_UNALIGNED_MOVES))
 #define XM_MIXER_AVX512 1
 #endif
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -117,6 +118,11 @@ std::vector<uint32_t> VectorWidths() {
     std::vector<uint32_t> widths{0};
     if (xm::WidestMixerVectors() >= 128) widths.push_back(128);
     if (xm::WidestMixerVectors() >= 512) widths.push_back(512);
+    static const bool said = [] {
+        std::printf("vector widths offered here: up to %u bits\n", xm::WidestMixerVectors());
+        return true;
+    }();
+    (void)said;
     return widths;
 }
 
