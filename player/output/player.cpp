@@ -113,7 +113,6 @@ void ReleaseSongLocked(PlayerState& player) {
     if (player.device.exchange(nullptr) != nullptr) player.platform.device->Close();
     if (!player.arenaInUse) return;
     player.arenaInUse = false;
-    player.hasSong.store(false);
     player.arena.Release();
     render.statusIndex.store(0);
     render.playTimeMs.store(0);
@@ -121,6 +120,8 @@ void ReleaseSongLocked(PlayerState& player) {
         entry.levels.store(0);
         entry.position.store(0);
     }
+    // The title goes last: a caller that sees it empty finds the getters at 0 as well.
+    player.hasSong.store(false);
 }
 
 }  // namespace xm

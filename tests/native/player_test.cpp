@@ -2,9 +2,11 @@
 // device whose play position the tests move.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "player/output/player.h"
@@ -285,6 +287,35 @@ TEST_F(PlayerTest, NoLoopSongEndsByItselfAndReleasesEverything) {
     Listen(kBlock);
     EXPECT_TRUE(device_.IsLooping());
     EXPECT_STREQ(GetSongTitle(), "Stand-in tone");
+}
+
+// A caller that sees the title go empty when a song ends by itself reads nothing of the song in
+// the other getters. Each round races a reader against the worker's release.
+TEST_F(PlayerTest, OnceTheTitleIsEmptyTheGettersReportNothing) {
+    // Ends about 14 blocks after the pre-fill.
+    const auto song = BuildToneSong({.rows = 32, .speed = 1});
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_NE(Play(song, xm::PlayNoLoop), nullptr);
+        ASSERT_NE(GetLevels(), 0u);
+        std::atomic<bool> done{false};
+        uint32_t seen[3] = {};
+        std::thread reader([&] {
+            while (GetSongTitle()[0] != '\0') {
+            }
+            seen[0] = GetLevels();
+            seen[1] = GetPosition();
+            seen[2] = GetPlayTime();
+            done = true;
+        });
+        for (int i = 0; i < 40 && !done && device_.IsOpen(); ++i) {
+            device_.Advance(4 * kBlock);
+            device_.WaitForQueries(2, 200ms);  // the last wait finds a worker that has ended
+        }
+        reader.join();
+        ASSERT_EQ(seen[0], 0u) << "levels, round " << round;
+        ASSERT_EQ(seen[1], 0u) << "position, round " << round;
+        ASSERT_EQ(seen[2], 0u) << "play time, round " << round;
+    }
 }
 
 TEST_F(PlayerTest, NoLoopSongThatEndsDuringThePreFillDoesNotPlay) {
