@@ -1,7 +1,7 @@
 // Renders modules for 300 seconds with our player, libxmp and libopenmpt and prints seconds of
 // audio per second of CPU for each (medians of several runs) and our ratio to each peer.
 //
-//   bench_render [--seconds N] [--runs N] [--no-fast-paths] [--vector-bits 0|128|512]
+//   bench_render [--seconds N] [--runs N] [--no-fast-paths] [--vector-bits 0|128|256|512]
 //                [--write-songs DIR] [FILE.xm ...]
 //
 // Without files it renders res/music.xm (when present) and the generated songs.
@@ -36,7 +36,7 @@ struct Options {
     double seconds = 300;
     int runs = 3;
     bool fastPaths = true;
-    uint32_t vectorBits = 512;  // 0 plain loops, 128 the SSE2 loops every build has
+    uint32_t vectorBits = 512;  // 0 plain loops, 128 the SSE2 loops every build has, 256 AVX2
     std::string writeDir;
     std::vector<std::string> files;
 };
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: bench_render [--seconds N] [--runs N] [--no-fast-paths] [--no-vectors] "
-            "[--vector-bits 0|128|512] "
+            "[--vector-bits 0|128|256|512] "
             "[--write-songs DIR] [FILE.xm ...]\n");
         return 2;
     }
@@ -234,7 +234,8 @@ int main(int argc, char** argv) {
         "mixer: %s, vector loops of %u bits\n",
         o.seconds, o.runs, o.fastPaths ? "shortcuts" : "no shortcuts",
         vectors >= 512   ? 512u
-        : vectors >= 128 ? 128u
+        : vectors >= 256 ? 256u
+        : vectors != 0   ? 128u
                          : 0u);
     std::printf("%-12s %10s %10s %10s %9s %9s\n", "module", "ours", "libxmp", "openmpt", "/libxmp",
                 "/openmpt");

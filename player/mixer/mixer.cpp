@@ -44,8 +44,10 @@ void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32
                                           voice.leftVolume, voice.rightVolume, accumulator, frames);
         return;
     }
-    auto* steady = vectorBits == 128 ? MixSteady128 : MixSteady;
-    auto* rampingLoop = vectorBits == 128 ? MixRamping128 : MixRamping;
+    auto* steady = vectorBits == 256 ? MixSteady256 : vectorBits == 128 ? MixSteady128 : MixSteady;
+    auto* rampingLoop = vectorBits == 256   ? MixRamping256
+                        : vectorBits == 128 ? MixRamping128
+                                            : MixRamping;
     position = ramping ? rampingLoop(data, position, step, voice.leftVolume, voice.rightVolume,
                                      voice.leftIncrement, voice.rightIncrement, accumulator, frames)
                        : steady(data, position, step, voice.leftVolume, voice.rightVolume,
@@ -114,7 +116,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOp
 
 uint32_t WidestMixerVectors() {
 #ifdef XM_MIXER_SSE2
-    static const uint32_t widest = Avx512Available() ? 512 : 128;
+    static const uint32_t widest = Avx512Available() ? 512 : Avx2Available() ? 256 : 128;
     return widest;
 #else
     return 0;
@@ -123,8 +125,9 @@ uint32_t WidestMixerVectors() {
 
 void MixVoices(Module& module, int32_t* accumulator, uint32_t frames, const MixerOptions& options) {
     MixerOptions chosen = options;
-    chosen.vectorBits = !options.shortcuts ? 0 : std::min(options.vectorBits, WidestMixerVectors());
-    if (chosen.vectorBits != 0 && chosen.vectorBits != 512) chosen.vectorBits = 128;
+    const uint32_t bits =
+        !options.shortcuts ? 0 : std::min(options.vectorBits, WidestMixerVectors());
+    chosen.vectorBits = bits >= 512 ? 512 : bits >= 256 ? 256 : bits != 0 ? 128 : 0;
     Voice* voices = module.voices;
     const int32_t count = 2 * module.channelCount;
     for (int32_t i = 0; i < count; ++i) MixVoice(voices[i], accumulator, frames, chosen);

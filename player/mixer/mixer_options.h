@@ -9,12 +9,13 @@ namespace xm {
 struct MixerOptions {
     // Shortcuts such as advancing a silent voice without reading its sample.
     bool shortcuts = true;
-    // The widest vector loops to use: 0 (plain loops), 128 or 512 bits. Capped by what the
+    // The widest vector loops to use: 0 (plain loops), 128, 256 or 512 bits. Capped by what the
     // processor and the build offer (WidestMixerVectors).
     uint32_t vectorBits = 512;
 };
 
-// The widest vector loops this processor and build offer: 0, 128 (SSE2) or 512 (AVX-512).
+// The widest vector loops this processor and build offer: 0, 128 (SSE2), 256 (AVX2) or 512
+// (AVX-512).
 uint32_t WidestMixerVectors();
 
 }  // namespace xm

@@ -110,8 +110,9 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
         MixSteady512(unrolled, static_cast<uint32_t>(count), relative, static_cast<int64_t>(step),
                      voice.leftVolume, voice.rightVolume, accumulator, frames);
     } else {
-        MixSteady128(unrolled, relative, static_cast<int64_t>(step), voice.leftVolume,
-                     voice.rightVolume, accumulator, frames);
+        (vectorBits == 256 ? MixSteady256 : MixSteady128)(
+            unrolled, relative, static_cast<int64_t>(step), voice.leftVolume, voice.rightVolume,
+            accumulator, frames);
     }
     StorePosition(voice, p);
     return true;

@@ -1,7 +1,9 @@
 // Vector versions of the mixer's per-frame loops and of the block conversion, bit-identical to
 // the plain ones. Internal to the mixer. The 128-bit loops need only SSE2, which every build has
-// (the i686 program requires it); the 512-bit loops run where the processor has AVX-512 (checked
-// at run time). Both are exact while the volumes stay within 0..32767.
+// (the i686 program requires it); the 256-bit loops are the same loops for AVX2, and the 512-bit
+// loops multiply 32 x 32 bits and read their points with AVX-512's word permutes. The wider loops
+// run where the processor has their instructions (checked at run time). All are exact while the
+// volumes stay within 0..32767.
 #pragma once
 
 #include <cstdint>
@@ -9,26 +11,34 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #define XM_MIXER_SSE2 1
 #endif
-// AVX-512 with GCC or clang, compiled per function so that the rest of the build keeps its
-// baseline. On Windows only where the assembler writes every aligned vector move as an unaligned
-// one (XM_MIXER_UNALIGNED_MOVES, given with -muse-unaligned-vector-move): MinGW's x86_64 GCC
-// spills 64-byte vectors to stack slots it cannot align.
+// AVX2 and AVX-512 with GCC or clang, compiled per function so that the rest of the build keeps
+// its baseline. On Windows only where the assembler writes every aligned vector move as an
+// unaligned one (XM_MIXER_UNALIGNED_MOVES, given with -muse-unaligned-vector-move): MinGW's
+// x86_64 GCC spills 32- and 64-byte vectors to stack slots it cannot align.
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && \
     (!defined(_WIN32) || defined(XM_MIXER_UNALIGNED_MOVES))
+#define XM_MIXER_AVX2 1
 #define XM_MIXER_AVX512 1
 #endif
 
 namespace xm::mixer {
 
+bool Avx2Available();
 bool Avx512Available();
 
-// As MixSteady and MixRamping, 4 (128) or 16 (512) frames at a time: return the position after
-// `frames` frames. `points` is the number of points readable at `data` (at least the sample's
+// As MixSteady and MixRamping, 4 (128), 8 (256) or 16 (512) frames at a time: return the position
+// after `frames` frames. `points` is the number of points readable at `data` (at least the sample's
 // length + 3); the 512-bit loops are quicker when 64 more can be read after the last point used.
 int64_t MixSteady128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                      int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
                      uint32_t frames);
 int64_t MixRamping128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
+                      int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
+                      int32_t rightIncrement, int32_t* accumulator, uint32_t frames);
+int64_t MixSteady256(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
+                     int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
+                     uint32_t frames);
+int64_t MixRamping256(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                       int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
                       int32_t rightIncrement, int32_t* accumulator, uint32_t frames);
 int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32_32,

@@ -116,8 +116,9 @@ bool SameVoices(const RandomSong& a, const RandomSong& b) {
 // The vector widths this processor and build offer, each to be compared with the plain loops.
 std::vector<uint32_t> VectorWidths() {
     std::vector<uint32_t> widths{0};
-    if (xm::WidestMixerVectors() >= 128) widths.push_back(128);
-    if (xm::WidestMixerVectors() >= 512) widths.push_back(512);
+    for (uint32_t bits : {128u, 256u, 512u}) {
+        if (xm::WidestMixerVectors() >= bits) widths.push_back(bits);
+    }
     static const bool said = [] {
         std::printf("vector widths offered here: up to %u bits\n", xm::WidestMixerVectors());
         return true;
@@ -182,10 +183,13 @@ TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
         data[i] = rng() % 3 == 0 ? static_cast<int16_t>(rng()) : extremes[rng() % 4];
     }
     const int32_t volumes[] = {0, 1, 127, 16256, 32767};
-    for (int round = 0; round < 400; ++round) {
-        const uint32_t frames = 1 + rng() % 300;
-        const int64_t step =
-            rng() % 4 == 0 ? static_cast<int64_t>(rng()) : int64_t{rng() % 7} << 30;
+    for (int round = 0; round < 600; ++round) {
+        // Steps below 2 points keep a group's reads close together; larger ones spread them.
+        const bool large = rng() % 4 == 0;
+        const uint32_t frames = 1 + rng() % (large ? 64 : 300);
+        const int64_t step = large            ? int64_t{2 + rng() % 6} << 32 | rng()
+                             : rng() % 3 == 0 ? static_cast<int64_t>(rng())
+                                              : int64_t{rng() % 7} << 30;
         const int64_t start = int64_t{512 + rng() % 2048} << 32 | rng();  // either way in bounds
         const int32_t left = volumes[rng() % 5], right = volumes[rng() % 5];
         // A ramp from `left` that stays within 0..32767 over the frames.
@@ -193,28 +197,28 @@ TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
         const int32_t increment = rng() % 2 == 0 ? 0
                                   : left > 16383 ? -left / n
                                                  : (32767 - left) / n;
-        for (uint32_t bits : {128u, 512u}) {
+        for (uint32_t bits : {128u, 256u, 512u}) {
             if (bits > xm::WidestMixerVectors()) continue;
             std::vector<int32_t> plain(2 * frames, 7), vector(2 * frames, 7);
             const auto* points = data.data();
             const auto count = static_cast<uint32_t>(data.size());
             const int64_t a =
                 xm::mixer::MixSteady(points, start, step, left, right, plain.data(), frames);
-            const int64_t b = bits == 128
-                                  ? xm::mixer::MixSteady128(points, start, step, left, right,
-                                                            vector.data(), frames)
-                                  : xm::mixer::MixSteady512(points, count, start, step, left, right,
-                                                            vector.data(), frames);
+            const int64_t b =
+                bits == 512 ? xm::mixer::MixSteady512(points, count, start, step, left, right,
+                                                      vector.data(), frames)
+                            : (bits == 256 ? xm::mixer::MixSteady256 : xm::mixer::MixSteady128)(
+                                  points, start, step, left, right, vector.data(), frames);
             ASSERT_EQ(a, b) << round;
             ASSERT_TRUE(plain == vector) << "steady, round " << round << ", vectors of " << bits;
             int32_t l1 = left, r1 = left, l2 = left, r2 = left;
             xm::mixer::MixRamping(points, start, -step, l1, r1, increment, 0, plain.data(), frames);
-            if (bits == 128) {
-                xm::mixer::MixRamping128(points, start, -step, l2, r2, increment, 0, vector.data(),
-                                         frames);
-            } else {
+            if (bits == 512) {
                 xm::mixer::MixRamping512(points, count, start, -step, l2, r2, increment, 0,
                                          vector.data(), frames);
+            } else {
+                (bits == 256 ? xm::mixer::MixRamping256 : xm::mixer::MixRamping128)(
+                    points, start, -step, l2, r2, increment, 0, vector.data(), frames);
             }
             ASSERT_EQ(l1, l2) << round;
             ASSERT_TRUE(plain == vector) << "ramping, round " << round << ", vectors of " << bits;

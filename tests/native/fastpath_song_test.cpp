@@ -80,7 +80,7 @@ TEST(FastPathSongs, BusySongsRenderBitIdenticallyWithAndWithoutShortcuts) {
         const int channels = 4 * static_cast<int>(seed);
         const auto slow = Render(seed, channels, 150, {false, 0});
         // Each vector width the processor and build offer, up to the widest.
-        for (uint32_t width : {0u, 128u, 512u}) {
+        for (uint32_t width : {0u, 128u, 256u, 512u}) {
             if (width > WidestMixerVectors()) continue;
             const auto fast = Render(seed, channels, 150, {true, width});
             ASSERT_EQ(fast.size(), slow.size());

@@ -1,0 +1,142 @@
+// The vector mixing loops' one design, whatever the width: 16-bit multiply-adds give exact
+// 32-bit products, so every 64-bit product of the plain loops is split into parts that fit them.
+// `V` supplies a width's operations and how a group of frames reads its point pairs. Included only
+// by the file that builds a width, with that width's instruction set; internal to the mixer.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "player/mixer/mixer_frames.h"
+
+namespace xm::mixer {
+namespace {
+
+template <class V>
+using VectorOf = typename V::Vector;
+
+// Multiply-add weights (-w, w) for each lane's w (0..32767): with a pair they give (s1 - s0) w.
+template <class V>
+XM_FRAME_INLINE VectorOf<V> Weights(VectorOf<V> w) {
+    return V::Sub16(V::Slli(w, 16), w);
+}
+
+// As Interpolate: 64 s0 + floor((s1 - s0) f / 2^25) with f the fraction >> 1, here
+// floor((2^31 s0 + (s1 - s0) f) / 2^25) taken from f's bits 16..30, 8..15 and 0..7 in turn.
+// `pair` holds s0 in the low half of each lane, s1 in the high half.
+template <class V>
+XM_FRAME_INLINE VectorOf<V> InterpolateFrames(VectorOf<V> pair, VectorOf<V> fraction) {
+    const VectorOf<V> f = V::Srli(fraction, 1), byte = V::Set1(0xFF);
+    const VectorOf<V> low = V::Madd(pair, Weights<V>(V::And(f, byte)));
+    const VectorOf<V> middle = V::Madd(pair, Weights<V>(V::And(V::Srli(f, 8), byte)));
+    const VectorOf<V> high = V::Madd(pair, Weights<V>(V::Srli(f, 16)));
+    const VectorOf<V> below = V::Srai(V::Add(middle, V::Srai(low, 8)), 8);
+    const VectorOf<V> point = V::Srai(V::Slli(pair, 16), 1);  // 2^15 s0
+    return V::Srai(V::Add(V::Add(high, point), below), 9);
+}
+
+// SideProduct for one side. With v = 128 vh + vl (0 <= vl < 128, |vh| <= 2^14) and a bias of 64
+// for negative v, floor((v x volume + bias) / 128) = vh x volume + (vl x volume + bias) >> 7: one
+// 16-bit multiply-add each. `high` holds vh in its low half (its sign in the high half, which
+// meets a 0), `low` holds vl and -1 for negative v (else 0), which meets -64. Volumes 0..32767.
+template <class V>
+XM_FRAME_INLINE VectorOf<V> Side(VectorOf<V> high, VectorOf<V> low, VectorOf<V> volume) {
+    const VectorOf<V> withBias = V::Or(volume, V::Set1(static_cast<int32_t>(0xFFC00000)));
+    return V::Add(V::Madd(high, volume), V::Srai(V::Madd(low, withBias), 7));
+}
+
+// Both sides of a group of frames, added to the interleaved accumulator.
+template <class V>
+XM_FRAME_INLINE void AddFrames(int32_t* accumulator, VectorOf<V> v, VectorOf<V> left,
+                               VectorOf<V> right) {
+    const VectorOf<V> high = V::Srai(v, 7);
+    const VectorOf<V> low = V::Or(
+        V::And(v, V::Set1(127)), V::And(V::Srai(v, 31), V::Set1(static_cast<int32_t>(0xFFFF0000))));
+    V::AddInterleaved(accumulator, Side<V>(high, low, left), Side<V>(high, low, right));
+}
+
+// `first`, first + increment, ... for each frame of a group.
+template <class V>
+XM_FRAME_INLINE VectorOf<V> Series(int32_t first, int32_t increment) {
+    int32_t lanes[V::kFrames];
+    for (uint32_t i = 0; i < V::kFrames; ++i) {
+        lanes[i] = static_cast<int32_t>(static_cast<uint32_t>(first) +
+                                        i * static_cast<uint32_t>(increment));
+    }
+    return V::Load(lanes);
+}
+
+XM_FRAME_INLINE int32_t Low(int64_t x) {
+    return static_cast<int32_t>(static_cast<uint32_t>(x));
+}
+
+// The point pair a frame at `position_fp32_32` reads, s0 in the low half.
+XM_FRAME_INLINE int32_t PairAt(const int16_t* data, int64_t position_fp32_32) {
+    int32_t pair;
+    std::memcpy(&pair, data + (position_fp32_32 >> 32), 4);
+    return pair;
+}
+
+// A group's position and fractions, its pairs read frame by frame (V::Pairs).
+template <class V>
+struct ScalarFrames {
+    const int16_t* data;
+    int64_t position, step;
+    VectorOf<V> fraction, advance;
+
+    XM_FRAME_INLINE ScalarFrames(const int16_t* d, int64_t p, int64_t s)
+        : data(d),
+          position(p),
+          step(s),
+          fraction(Series<V>(Low(p), Low(s))),
+          advance(V::Set1(Low(V::kFrames * s))) {}
+    XM_FRAME_INLINE VectorOf<V> Pairs() const { return V::Pairs(data, position, step); }
+    XM_FRAME_INLINE void Advance() {
+        position += V::kFrames * step;
+        fraction = V::Add(fraction, advance);
+    }
+};
+
+// Whole groups of frames, then the rest as one more group whose sums beyond the chunk are left
+// out (its frames beyond the chunk read the group's first pair, which lies within it). The
+// volumes end up where the plain loop leaves them.
+template <class V, bool kRamping>
+XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
+                                  int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
+                                  int32_t leftIncrement, int32_t rightIncrement,
+                                  int32_t* accumulator, uint32_t frames) {
+    constexpr uint32_t n = V::kFrames;
+    VectorOf<V> left = Series<V>(leftVolume, leftIncrement);
+    VectorOf<V> right = Series<V>(rightVolume, rightIncrement);
+    const VectorOf<V> leftStep = V::Set1(static_cast<int32_t>(n * leftIncrement));
+    const VectorOf<V> rightStep = V::Set1(static_cast<int32_t>(n * rightIncrement));
+    const uint32_t done = frames - frames % n, rest = frames - done;
+    ScalarFrames<V> at(data, position_fp32_32, step_fp32_32);
+    for (uint32_t i = 0; i < done; i += n) {
+        AddFrames<V>(accumulator + 2 * i, InterpolateFrames<V>(at.Pairs(), at.fraction), left,
+                     right);
+        at.Advance();
+        if constexpr (kRamping) {
+            left = V::Add(left, leftStep);
+            right = V::Add(right, rightStep);
+        }
+    }
+    if (rest != 0) {
+        int32_t pairs[n], sums[2 * n] = {};
+        for (uint32_t k = 0; k < n; ++k) {
+            pairs[k] = PairAt(data, at.position + (k < rest ? k : 0) * at.step);
+        }
+        AddFrames<V>(sums, InterpolateFrames<V>(V::Load(pairs), at.fraction), left, right);
+        for (uint32_t k = 0; k < 2 * rest; ++k) AddWrapping(accumulator[2 * done + k], sums[k]);
+    }
+    if constexpr (kRamping) {
+        leftVolume = static_cast<int32_t>(static_cast<uint32_t>(leftVolume) +
+                                          frames * static_cast<uint32_t>(leftIncrement));
+        rightVolume = static_cast<int32_t>(static_cast<uint32_t>(rightVolume) +
+                                           frames * static_cast<uint32_t>(rightIncrement));
+    }
+    return at.position + int64_t{rest} * at.step;
+}
+
+}  // namespace
+}  // namespace xm::mixer
