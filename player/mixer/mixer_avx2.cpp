@@ -31,6 +31,10 @@ struct Avx2 {
     static constexpr uint32_t kFrames = 8;
 
     static XM_FRAME_INLINE Vector Set1(int32_t x) { return _mm256_set1_epi32(x); }
+    static XM_FRAME_INLINE Vector Series(int32_t first, int32_t increment) {
+        const __m256i k = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        return _mm256_add_epi32(Set1(first), _mm256_mullo_epi32(Set1(increment), k));
+    }
     static XM_FRAME_INLINE Vector Load(const int32_t* x) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
     }

@@ -55,17 +55,6 @@ XM_FRAME_INLINE void AddFrames(int32_t* accumulator, VectorOf<V> v, VectorOf<V> 
     V::AddInterleaved(accumulator, Side<V>(high, low, left), Side<V>(high, low, right));
 }
 
-// `first`, first + increment, ... for each frame of a group.
-template <class V>
-XM_FRAME_INLINE VectorOf<V> Series(int32_t first, int32_t increment) {
-    int32_t lanes[V::kFrames];
-    for (uint32_t i = 0; i < V::kFrames; ++i) {
-        lanes[i] = static_cast<int32_t>(static_cast<uint32_t>(first) +
-                                        i * static_cast<uint32_t>(increment));
-    }
-    return V::Load(lanes);
-}
-
 XM_FRAME_INLINE int32_t Low(int64_t x) {
     return static_cast<int32_t>(static_cast<uint32_t>(x));
 }
@@ -88,7 +77,7 @@ struct ScalarFrames {
         : data(d),
           position(p),
           step(s),
-          fraction(Series<V>(Low(p), Low(s))),
+          fraction(V::Series(Low(p), Low(s))),
           advance(V::Set1(Low(V::kFrames * s))) {}
     XM_FRAME_INLINE VectorOf<V> Pairs() const { return V::Pairs(data, position, step); }
     XM_FRAME_INLINE void Advance() {
@@ -106,8 +95,8 @@ XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
                                   int32_t leftIncrement, int32_t rightIncrement,
                                   int32_t* accumulator, uint32_t frames) {
     constexpr uint32_t n = V::kFrames;
-    VectorOf<V> left = Series<V>(leftVolume, leftIncrement);
-    VectorOf<V> right = Series<V>(rightVolume, rightIncrement);
+    VectorOf<V> left = V::Series(leftVolume, leftIncrement);
+    VectorOf<V> right = V::Series(rightVolume, rightIncrement);
     const VectorOf<V> leftStep = V::Set1(static_cast<int32_t>(n * leftIncrement));
     const VectorOf<V> rightStep = V::Set1(static_cast<int32_t>(n * rightIncrement));
     const uint32_t done = frames - frames % n, rest = frames - done;
