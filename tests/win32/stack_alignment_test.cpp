@@ -63,7 +63,7 @@ void RunOnStack(Work& work, uint32_t offset) {
 // The program's music from its resources, rendered block by block through the tick scheduler,
 // the mixer's span loops and the block conversion.
 struct MusicBlocks {
-    bool fastPaths = true;
+    xm::MixerOptions options;
     std::vector<int16_t> samples;
     bool loaded = false;
 
@@ -79,7 +79,7 @@ struct MusicBlocks {
         reader.Close();
         if (!loaded) return;
         state->module = module.get();
-        state->mixer = fastPaths ? xm::MixerOptions{} : xm::MixerOptions{false, 0};
+        state->mixer = options;
         state->masterVolume = xm::MasterVolumeForStep(20);
         std::vector<int16_t> wave(xm::kBufferBytes / 2);
         for (int block = 0; block < 96; ++block) {  // about two seconds
@@ -91,11 +91,18 @@ struct MusicBlocks {
     }
 };
 
+// Without shortcuts, then with each vector width the processor offers.
 TEST(MisalignedStack, MusicRendersAsOnAnAlignedStack) {
-    for (const bool fastPaths : {true, false}) {
-        SCOPED_TRACE(fastPaths ? "with the mixer's shortcuts" : "without shortcuts");
+    std::vector<xm::MixerOptions> choices{{false, 0}};
+    for (const uint32_t bits : {0u, 128u, 256u, 512u}) {
+        if (bits <= xm::WidestMixerVectors()) choices.push_back({true, bits});
+    }
+    for (const xm::MixerOptions& options : choices) {
+        SCOPED_TRACE(testing::Message()
+                     << (options.shortcuts ? "with" : "without")
+                     << " the mixer's shortcuts, vectors of " << options.vectorBits << " bits");
         MusicBlocks aligned;
-        aligned.fastPaths = fastPaths;
+        aligned.options = options;
         aligned();
         ASSERT_TRUE(aligned.loaded);
         size_t loud = 0;
@@ -105,7 +112,7 @@ TEST(MisalignedStack, MusicRendersAsOnAnAlignedStack) {
         for (const uint32_t offset : kOffsets) {
             SCOPED_TRACE(testing::Message() << "stack " << offset << " bytes off");
             MusicBlocks misaligned;
-            misaligned.fastPaths = fastPaths;
+            misaligned.options = options;
             RunOnStack(misaligned, offset);
             ASSERT_TRUE(misaligned.loaded);
             EXPECT_TRUE(misaligned.samples == aligned.samples);
