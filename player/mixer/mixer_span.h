@@ -1,5 +1,7 @@
 // The mixer's bookkeeping for one voice between loop boundaries: distances, frame counts,
 // ramps and what happens at a boundary. Internal to the mixer; positions and steps are 32.32.
+// Its helpers are inlined like the per-frame ones: optimising for size, GCC otherwise calls
+// several of them for every chunk.
 #pragma once
 
 #include <algorithm>
@@ -19,26 +21,26 @@ constexpr uint32_t kFloorStepFraction = 3579136;
 // 2^32 - 1. Such voices are noise either way.
 constexpr uint64_t kMaxStep_fp32_32 = (uint64_t{32} << 32) - 1;
 
-inline int64_t LoopEnd(const Sample& s) {
+XM_FRAME_INLINE int64_t LoopEnd(const Sample& s) {
     return int64_t{s.loopStart} + s.loopLength;
 }
 
 // The loader keeps loops inside the sample and samples below 2^22 points; a record that breaks
 // this is not played rather than read out of bounds.
-inline bool IsConsistent(const Sample& s) {
+XM_FRAME_INLINE bool IsConsistent(const Sample& s) {
     return s.data != nullptr && s.length < (uint32_t{1} << 22) && s.loopStart >= 0 &&
            s.loopLength >= 0 && LoopEnd(s) <= int64_t{s.length};
 }
 
 // Whole points between two places, held to +-2^30 so that the 32.32 distance cannot overflow
 // (a boundary that far away lies beyond any span at any step).
-inline int64_t WholeDistance(int64_t from, int64_t to) {
+XM_FRAME_INLINE int64_t WholeDistance(int64_t from, int64_t to) {
     constexpr int64_t kFar = int64_t{1} << 30;
     return std::clamp(to - from, -kFar, kFar);
 }
 
 // Distance to the next boundary in 32.32 points; negative when the voice lies beyond it.
-inline int64_t DistanceToBoundary(const Voice& voice) {
+XM_FRAME_INLINE int64_t DistanceToBoundary(const Voice& voice) {
     const Sample& s = *voice.sample;
     const int64_t position = voice.position;
     if (voice.direction == 0) {
@@ -49,7 +51,7 @@ inline int64_t DistanceToBoundary(const Voice& voice) {
 }
 
 // The voice's step, limited and with the 40 Hz floor applied (which the voice keeps).
-inline uint64_t EffectiveStep(Voice& voice) {
+XM_FRAME_INLINE uint64_t EffectiveStep(Voice& voice) {
     uint64_t step = uint64_t{voice.stepInteger} << 32 | voice.stepFraction;
     step = std::min(step, kMaxStep_fp32_32);
     if ((step >> 5) == 0) {
@@ -62,7 +64,8 @@ inline uint64_t EffectiveStep(Voice& voice) {
 // Frames until the boundary is reached or passed, computed on the values shifted right by 5, or
 // frames + 1 when the boundary lies beyond the span. The quotient is only taken when it is at most
 // `frames`, so it always fits 32 bits (a tiny step on a long sample would need far more).
-inline uint64_t FramesToBoundary(int64_t distance_fp32_32, uint64_t step_fp32_32, uint32_t frames) {
+XM_FRAME_INLINE uint64_t FramesToBoundary(int64_t distance_fp32_32, uint64_t step_fp32_32,
+                                          uint32_t frames) {
     const uint64_t distance = static_cast<uint64_t>(distance_fp32_32) >> 5;
     const uint64_t step = step_fp32_32 >> 5;
     if (distance > step * frames) return uint64_t{frames} + 1;
@@ -73,8 +76,8 @@ inline uint64_t FramesToBoundary(int64_t distance_fp32_32, uint64_t step_fp32_32
 // As FramesToBoundary, starting from a count that is probably near: a voice wrapping round a loop
 // again and again needs about the same count each time, found with a few multiplications
 // instead of a division. `near` is updated.
-inline uint64_t FramesToBoundaryNear(int64_t distance_fp32_32, uint64_t step_fp32_32,
-                                     uint32_t frames, uint64_t& near) {
+XM_FRAME_INLINE uint64_t FramesToBoundaryNear(int64_t distance_fp32_32, uint64_t step_fp32_32,
+                                              uint32_t frames, uint64_t& near) {
     const uint64_t distance = static_cast<uint64_t>(distance_fp32_32) >> 5;
     const uint64_t step = step_fp32_32 >> 5;
     if (distance > step * frames) return uint64_t{frames} + 1;
@@ -87,7 +90,7 @@ inline uint64_t FramesToBoundaryNear(int64_t distance_fp32_32, uint64_t step_fp3
 }
 
 // Sets up a ramp when the last one ran out or the targets changed since it was set up.
-inline void SetUpRamp(Voice& voice) {
+XM_FRAME_INLINE void SetUpRamp(Voice& voice) {
     const uint32_t targets = (static_cast<uint32_t>(voice.leftTarget) << 16) |
                              (static_cast<uint32_t>(voice.rightTarget) & 0xFFFF);
     if (voice.rampFramesLeft != 0 && targets == voice.rampTargets) return;
@@ -100,15 +103,15 @@ inline void SetUpRamp(Voice& voice) {
         (voice.rightIncrement != 0 || voice.leftIncrement != 0) ? kRampFrames : 0;
 }
 
-inline void StorePosition(Voice& voice, int64_t position_fp32_32) {
+XM_FRAME_INLINE void StorePosition(Voice& voice, int64_t position_fp32_32) {
     voice.position = static_cast<int32_t>(position_fp32_32 >> 32);
     voice.positionFraction = static_cast<uint32_t>(position_fp32_32);
 }
 
 // At most `frames` frames of a backward chunk such that all read at or after the sample's first
 // point. The rounded frame count may take a backward pass a hair past a loop starting at 0.
-inline uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64_t step_fp32_32,
-                                       uint64_t frames) {
+XM_FRAME_INLINE uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64_t step_fp32_32,
+                                                uint64_t frames) {
     if (position_fp32_32 < 0) return 0;
     if (position_fp32_32 >= static_cast<int64_t>((frames - 1) * step_fp32_32)) return frames;
     return static_cast<uint64_t>(position_fp32_32) / step_fp32_32 + 1;
