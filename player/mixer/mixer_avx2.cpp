@@ -25,14 +25,18 @@ namespace xm::mixer {
 
 namespace {
 
-// 8 frames at a time.
+// 8 frames at a time, frames 0, 1, 4, 5 in the low half and 2, 3, 6, 7 in the high half: the
+// unpacks, which work within each half, then give frames 0..3 and 4..7 in order.
 struct Avx2 {
     using Vector = __m256i;
     static constexpr uint32_t kFrames = 8;
+    static constexpr uint32_t FrameOf(uint32_t lane) {
+        return (lane & 1) | (lane & 4) >> 1 | (lane & 2) << 1;
+    }
 
     static XM_FRAME_INLINE Vector Set1(int32_t x) { return _mm256_set1_epi32(x); }
     static XM_FRAME_INLINE Vector Series(int32_t first, int32_t increment) {
-        const __m256i k = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i k = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
         return _mm256_add_epi32(Set1(first), _mm256_mullo_epi32(Set1(increment), k));
     }
     static XM_FRAME_INLINE Vector Load(const int32_t* x) {
@@ -47,22 +51,20 @@ struct Avx2 {
     static XM_FRAME_INLINE Vector Srai(Vector a, int n) { return _mm256_srai_epi32(a, n); }
     static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) { return _mm256_madd_epi16(a, b); }
 
-    // The unpacks work within each 128-bit half: frames 0, 1, 4, 5 and 2, 3, 6, 7.
     static XM_FRAME_INLINE void AddInterleaved(int32_t* accumulator, Vector l, Vector r) {
-        const __m256i low = _mm256_unpacklo_epi32(l, r), high = _mm256_unpackhi_epi32(l, r);
         auto* out = reinterpret_cast<__m256i*>(accumulator);
-        _mm256_storeu_si256(out, _mm256_add_epi32(_mm256_loadu_si256(out),
-                                                  _mm256_permute2x128_si256(low, high, 0x20)));
-        _mm256_storeu_si256(out + 1, _mm256_add_epi32(_mm256_loadu_si256(out + 1),
-                                                      _mm256_permute2x128_si256(low, high, 0x31)));
+        _mm256_storeu_si256(out,
+                            _mm256_add_epi32(_mm256_loadu_si256(out), _mm256_unpacklo_epi32(l, r)));
+        _mm256_storeu_si256(
+            out + 1, _mm256_add_epi32(_mm256_loadu_si256(out + 1), _mm256_unpackhi_epi32(l, r)));
     }
 
     // The pairs are read frame by frame in straight code: on some processors a gather
     // instruction is slower than the 128-bit loops, and a loop here goes through the stack.
     static XM_FRAME_INLINE Vector Pairs(const int16_t* data, int64_t p, int64_t s) {
-        return _mm256_setr_epi32(PairAt(data, p), PairAt(data, p + s), PairAt(data, p + 2 * s),
-                                 PairAt(data, p + 3 * s), PairAt(data, p + 4 * s),
-                                 PairAt(data, p + 5 * s), PairAt(data, p + 6 * s),
+        return _mm256_setr_epi32(PairAt(data, p), PairAt(data, p + s), PairAt(data, p + 4 * s),
+                                 PairAt(data, p + 5 * s), PairAt(data, p + 2 * s),
+                                 PairAt(data, p + 3 * s), PairAt(data, p + 6 * s),
                                  PairAt(data, p + 7 * s));
     }
 };

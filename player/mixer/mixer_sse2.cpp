@@ -17,6 +17,7 @@ namespace {
 struct Sse2 {
     using Vector = __m128i;
     static constexpr uint32_t kFrames = 4;
+    static constexpr uint32_t FrameOf(uint32_t lane) { return lane; }
 
     static XM_FRAME_INLINE Vector Set1(int32_t x) { return _mm_set1_epi32(x); }
     // `first`, first + increment, .. (wrapping) for the frames of a group.

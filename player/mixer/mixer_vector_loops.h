@@ -112,8 +112,9 @@ XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
     }
     if (rest != 0) {
         int32_t pairs[n], sums[2 * n] = {};
-        for (uint32_t k = 0; k < n; ++k) {
-            pairs[k] = PairAt(data, at.position + (k < rest ? k : 0) * at.step);
+        for (uint32_t lane = 0; lane < n; ++lane) {
+            const uint32_t k = V::FrameOf(lane);
+            pairs[lane] = PairAt(data, at.position + (k < rest ? k : 0) * at.step);
         }
         AddFrames<V>(sums, InterpolateFrames<V>(V::Load(pairs), at.fraction), left, right);
         for (uint32_t k = 0; k < 2 * rest; ++k) AddWrapping(accumulator[2 * done + k], sums[k]);
