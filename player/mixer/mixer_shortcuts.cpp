@@ -95,15 +95,21 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     }
     int16_t unrolled[kMaxPoints];
     const int64_t count = last + 1 - first + PaddedSample::kRoom;
-    // The points up to the loop end as they are, then the loop from its second point on, again
-    // and again (the loop end holds a copy of the loop start).
+    // The points up to the loop end as they are; beyond it each point repeats the one a loop length
+    // before it (the loop end holds a copy of the loop start). Those come from the sample while
+    // they lie before the copy's first point, then from the copy itself in runs that double: one
+    // copy per loop pass costs more than the mixing for short loops.
+    const auto copy = [&unrolled](int64_t to, const int16_t* from, int64_t n) {
+        std::memcpy(unrolled + to, from, static_cast<size_t>(n) * sizeof(int16_t));
+    };
     int64_t i = std::min(count, loopEnd - first + 1);
-    std::memcpy(unrolled, s.data + first, static_cast<size_t>(i) * sizeof(int16_t));
-    for (int64_t offset = (first + i - loopEnd) % loopLength; i < count; offset = 0) {
-        const int64_t n = std::min(loopLength - offset, count - i);
-        std::memcpy(unrolled + i, s.data + loopStart + offset,
-                    static_cast<size_t>(n) * sizeof(int16_t));
-        i += n;
+    copy(0, s.data + first, i);
+    if (i < std::min(count, loopLength)) {
+        copy(i, s.data + first + i - loopLength, std::min(count, loopLength) - i);
+        i = std::min(count, loopLength);
+    }
+    for (int64_t run = loopLength; i < count; i += run, run *= 2) {
+        copy(i, unrolled + i - run, std::min(run, count - i));
     }
     const int64_t relative = start - (first << 32);
     if (vectorBits == 512) {
