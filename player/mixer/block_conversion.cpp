@@ -39,7 +39,10 @@ uint32_t ConvertBlock(const int32_t* accumulator, int16_t* output, uint32_t fram
                       uint32_t masterVolume, const MixerOptions& options) {
 #ifdef XM_MIXER_SSE2
     if (options.shortcuts && options.vectorBits != 0 && frames % 4 == 0 && masterVolume <= 0xFFFF) {
-        return mixer::ConvertBlock128(accumulator, output, frames, masterVolume);
+        const bool wide = std::min(options.vectorBits, WidestMixerVectors()) >= 256;
+        return wide && frames % 8 == 0
+                   ? mixer::ConvertBlock256(accumulator, output, frames, masterVolume)
+                   : mixer::ConvertBlock128(accumulator, output, frames, masterVolume);
     }
 #endif
     for (uint32_t i = 0; i < 2 * frames; ++i) {

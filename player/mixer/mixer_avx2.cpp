@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "player/mixer/block_conversion.h"
 #include "player/mixer/mixer_frames.h"
 #include "player/mixer/mixer_simd.h"
 
@@ -59,6 +60,13 @@ struct Avx2 {
             out + 1, _mm256_add_epi32(_mm256_loadu_si256(out + 1), _mm256_unpackhi_epi32(l, r)));
     }
 
+    // As ConvertBlock128 takes a magnitude.
+    static XM_FRAME_INLINE Vector Magnitude(Vector sums, Vector sign) {
+        const __m256i absolute = _mm256_sub_epi32(_mm256_xor_si256(sums, sign), sign);
+        const __m256i y = _mm256_srli_epi32(_mm256_add_epi32(absolute, Set1(8160)), 6);
+        return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(y), _mm256_set1_ps(255.0f)));
+    }
+
     // The pairs are read frame by frame in straight code: on some processors a gather
     // instruction is slower than the 128-bit loops, and a loop here goes through the stack.
     static XM_FRAME_INLINE Vector Pairs(const int16_t* data, int64_t p, int64_t s) {
@@ -92,6 +100,38 @@ int64_t MixRamping256(const int16_t* data, int64_t position_fp32_32, int64_t ste
     return end;
 }
 
+// As ConvertBlock128, 8 frames at a time; the packs work within each half, so a permute puts
+// the frames back in order.
+uint32_t ConvertBlock256(const int32_t* accumulator, int16_t* output, uint32_t frames,
+                         uint32_t masterVolume) {
+    const __m256i volume = _mm256_set1_epi16(static_cast<int16_t>(masterVolume));
+    const __m256i leftOnly = _mm256_set1_epi32(1), rightOnly = _mm256_set1_epi32(1 << 16);
+    __m256i left = _mm256_setzero_si256(), right = _mm256_setzero_si256();
+    for (uint32_t i = 0; i < 2 * frames; i += 16) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(accumulator + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(accumulator + i + 8));
+        const __m256i signA = _mm256_srai_epi32(a, 31), signB = _mm256_srai_epi32(b, 31);
+        const __m256i m = _mm256_packs_epi32(Avx2::Magnitude(a, signA), Avx2::Magnitude(b, signB));
+        const __m256i scaled = _mm256_mulhi_epu16(_mm256_slli_epi16(m, 1), volume);
+        left = _mm256_add_epi32(left, _mm256_madd_epi16(scaled, leftOnly));
+        right = _mm256_add_epi32(right, _mm256_madd_epi16(scaled, rightOnly));
+        const __m256i sign = _mm256_packs_epi32(signA, signB);
+        const __m256i out = _mm256_sub_epi16(_mm256_xor_si256(scaled, sign), sign);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(output + i),
+                            _mm256_permute4x64_epi64(out, _MM_SHUFFLE(3, 1, 2, 0)));
+    }
+    int32_t l[8], r[8];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(l), left);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(r), right);
+    _mm256_zeroupper();
+    uint32_t leftSum = 0, rightSum = 0;
+    for (int k = 0; k < 8; ++k) {
+        leftSum += static_cast<uint32_t>(l[k]);
+        rightSum += static_cast<uint32_t>(r[k]);
+    }
+    return (leftSum / 1024) << 16 | (rightSum / 1024);
+}
+
 #ifdef __clang__
 #pragma clang attribute pop
 #else
@@ -109,6 +149,11 @@ bool Avx2Available() {
 }
 
 // Never chosen without AVX2; the plain loops stand in.
+uint32_t ConvertBlock256(const int32_t* accumulator, int16_t* output, uint32_t frames,
+                         uint32_t masterVolume) {
+    return ConvertBlock(accumulator, output, frames, masterVolume, MixerOptions{false, 0});
+}
+
 int64_t MixSteady256(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                      int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
                      uint32_t frames) {

@@ -93,12 +93,15 @@ TEST(BlockConversion, ShortcutsConvertBitIdentically) {
         }
         const uint32_t volume = round == 0 ? kUnity : 1 + static_cast<uint32_t>(rng()) % kUnity;
         std::vector<int16_t> fast(sums.size()), slow(sums.size());
-        const uint32_t fastLevels =
-            xm::ConvertBlock(sums.data(), fast.data(), xm::kBlockFrames, volume, {});
         const uint32_t slowLevels =
             xm::ConvertBlock(sums.data(), slow.data(), xm::kBlockFrames, volume, {false, 0});
-        ASSERT_EQ(fastLevels, slowLevels) << round;
-        ASSERT_TRUE(fast == slow) << round;
+        for (const uint32_t bits : {128u, 256u}) {  // each vector width the processor offers
+            if (bits > xm::WidestMixerVectors()) continue;
+            const uint32_t fastLevels =
+                xm::ConvertBlock(sums.data(), fast.data(), xm::kBlockFrames, volume, {true, bits});
+            ASSERT_EQ(fastLevels, slowLevels) << round << ", vectors of " << bits;
+            ASSERT_TRUE(fast == slow) << round << ", vectors of " << bits;
+        }
         for (size_t i = 0; i < sums.size(); ++i) {
             ASSERT_EQ(slow[i], xm::ConvertSample(sums[i], volume)) << sums[i];
         }
