@@ -22,11 +22,9 @@ struct Sse2 {
     static XM_FRAME_INLINE Vector Set1(int32_t x) { return _mm_set1_epi32(x); }
     // `first`, first + increment, .. (wrapping) for the frames of a group.
     static XM_FRAME_INLINE Vector Series(int32_t first, int32_t increment) {
-        const auto at = [&](uint32_t k) {
-            return static_cast<int32_t>(static_cast<uint32_t>(first) +
-                                        k * static_cast<uint32_t>(increment));
-        };
-        return _mm_setr_epi32(first, at(1), at(2), at(3));
+        const auto a = static_cast<uint32_t>(first), i = static_cast<uint32_t>(increment);
+        return _mm_setr_epi32(first, static_cast<int32_t>(a + i), static_cast<int32_t>(a + 2 * i),
+                              static_cast<int32_t>(a + 3 * i));
     }
     static XM_FRAME_INLINE Vector Load(const int32_t* x) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
