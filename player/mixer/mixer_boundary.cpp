@@ -45,14 +45,7 @@ void HandleBoundary(Voice& voice) {
         TurnPingPong(voice, s.loopStart, loopEnd);
         return;
     }
-    const int64_t position = voice.position;
-    int64_t wrapped;
-    if (position > loopEnd) {
-        wrapped = s.loopStart + (position - loopEnd) % loopLength;
-    } else {
-        wrapped = std::max<int64_t>(position - loopLength, 0);
-    }
-    voice.position = static_cast<int32_t>(wrapped);
+    voice.position = static_cast<int32_t>(WrapForward(voice.position, s.loopStart, loopLength));
 }
 
 }  // namespace xm::mixer

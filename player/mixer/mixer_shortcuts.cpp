@@ -36,9 +36,8 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
             frames -= static_cast<uint32_t>(toBoundary);
         }
         const int64_t reached = p >> 32;
-        const int64_t wrapped = reached > loopEnd ? s.loopStart + (reached - loopEnd) % loopLength
-                                                  : std::max<int64_t>(reached - loopLength, 0);
-        p = JoinPosition(static_cast<int32_t>(wrapped), static_cast<uint32_t>(p));
+        p = JoinPosition(static_cast<int32_t>(WrapForward(reached, s.loopStart, loopLength)),
+                         static_cast<uint32_t>(p));
     }
     StorePosition(voice, p);
 }

@@ -117,6 +117,16 @@ XM_FRAME_INLINE uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64
     return static_cast<uint64_t>(position_fp32_32) / step_fp32_32 + 1;
 }
 
+// Where a forward loop sends a voice that reached `position` (whole points) at its boundary: back
+// into the loop by whole loop lengths, or, if it fell just short of the loop end, back by one
+// (not below the first point). A step rarely passes more than one loop length beyond the end,
+// and then no division is needed.
+XM_FRAME_INLINE int64_t WrapForward(int64_t position, int64_t loopStart, int64_t loopLength) {
+    const int64_t beyond = position - (loopStart + loopLength);
+    if (beyond <= 0) return std::max<int64_t>(position - loopLength, 0);
+    return loopStart + (beyond < loopLength ? beyond : beyond % loopLength);
+}
+
 // What happens when the voice reaches the boundary the distance was measured to: a forward loop
 // wraps, a ping-pong loop turns, anything else stops the voice.
 void HandleBoundary(Voice& voice);

@@ -95,20 +95,28 @@ TEST(MixerLoops, ForwardLoopWrapsToItsStartKeepingTheFraction) {
     EXPECT_EQ(v.direction, 0);
 }
 
+// Heard or silent (which takes the silent voices' shortcut), and with loops shorter than a step,
+// which a frame passes more than once.
 TEST(MixerLoops, ForwardLoopFollowsModularArithmeticAcrossSpansAndSteps) {
-    for (uint32_t stepFraction : {0u, 0x12345660u, kHalf, 0xFFFFFFE0u}) {
-        for (uint32_t stepInteger : {0u, 1u, 3u, 31u}) {
-            if (stepInteger == 0 && stepFraction == 0) continue;
-            OneChannel song(300, 100, 50, 1, Ramp);
-            Voice& v = song.Play(0, 120, 0x30000000, stepInteger, stepFraction);
-            const uint64_t step = uint64_t{stepInteger} << 32 | stepFraction;
-            uint64_t expected = (uint64_t{20} << 32) + 0x30000000;  // relative to the loop start
-            for (uint32_t span : {1u, 7u, 333u, 1024u}) {
-                song.Mix(span, span);
-                expected = (expected + step * span) % (uint64_t{50} << 32);
-                ASSERT_EQ(v.position, 100 + static_cast<int32_t>(expected >> 32))
-                    << stepInteger << ":" << stepFraction << " span " << span;
-                ASSERT_EQ(v.positionFraction, static_cast<uint32_t>(expected));
+    for (const int32_t loopLength : {50, 3}) {
+        for (const int32_t target : {1, 0}) {
+            for (uint32_t stepFraction : {0u, 0x12345660u, kHalf, 0xFFFFFFE0u}) {
+                for (uint32_t stepInteger : {0u, 1u, 3u, 31u}) {
+                    if (stepInteger == 0 && stepFraction == 0) continue;
+                    OneChannel song(300, 100, loopLength, 1, Ramp);
+                    Voice& v = song.Play(0, 101, 0x30000000, stepInteger, stepFraction, target);
+                    const uint64_t step = uint64_t{stepInteger} << 32 | stepFraction;
+                    const uint64_t length = uint64_t(loopLength) << 32;
+                    uint64_t expected = (uint64_t{1} << 32) + 0x30000000;  // from the loop start
+                    for (uint32_t span : {1u, 7u, 333u, 1024u}) {
+                        song.Mix(span, span);
+                        expected = (expected + step * span) % length;
+                        ASSERT_EQ(v.position, 100 + static_cast<int32_t>(expected >> 32))
+                            << loopLength << " " << target << " " << stepInteger << ":"
+                            << stepFraction << " span " << span;
+                        ASSERT_EQ(v.positionFraction, static_cast<uint32_t>(expected));
+                    }
+                }
             }
         }
     }
