@@ -31,10 +31,6 @@ namespace {
 struct Avx2 {
     using Vector = __m256i;
     static constexpr uint32_t kFrames = 8;
-    static constexpr uint32_t FrameOf(uint32_t lane) {
-        return (lane & 1) | (lane & 4) >> 1 | (lane & 2) << 1;
-    }
-
     static XM_FRAME_INLINE Vector Set1(int32_t x) { return _mm256_set1_epi32(x); }
     static XM_FRAME_INLINE Vector Series(int32_t first, int32_t increment) {
         const __m256i k = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
@@ -69,11 +65,12 @@ struct Avx2 {
 
     // The pairs are read frame by frame in straight code: on some processors a gather
     // instruction is slower than the 128-bit loops, and a loop here goes through the stack.
-    static XM_FRAME_INLINE Vector Pairs(const int16_t* data, int64_t p, int64_t s) {
-        return _mm256_setr_epi32(PairAt(data, p), PairAt(data, p + s), PairAt(data, p + 4 * s),
-                                 PairAt(data, p + 5 * s), PairAt(data, p + 2 * s),
-                                 PairAt(data, p + 3 * s), PairAt(data, p + 6 * s),
-                                 PairAt(data, p + 7 * s));
+    static XM_FRAME_INLINE Vector Pairs(const int16_t* data, int64_t p, int64_t s, int64_t last) {
+        return _mm256_setr_epi32(PairOfFrame(data, p, s, 0, last), PairOfFrame(data, p, s, 1, last),
+                                 PairOfFrame(data, p, s, 4, last), PairOfFrame(data, p, s, 5, last),
+                                 PairOfFrame(data, p, s, 2, last), PairOfFrame(data, p, s, 3, last),
+                                 PairOfFrame(data, p, s, 6, last),
+                                 PairOfFrame(data, p, s, 7, last));
     }
 };
 

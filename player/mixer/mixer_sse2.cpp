@@ -17,7 +17,6 @@ namespace {
 struct Sse2 {
     using Vector = __m128i;
     static constexpr uint32_t kFrames = 4;
-    static constexpr uint32_t FrameOf(uint32_t lane) { return lane; }
 
     static XM_FRAME_INLINE Vector Set1(int32_t x) { return _mm_set1_epi32(x); }
     // `first`, first + increment, .. (wrapping) for the frames of a group.
@@ -47,9 +46,9 @@ struct Sse2 {
 
     // The pairs are read frame by frame in straight code: a loop here stays a loop through the
     // stack where the build optimises for size.
-    static XM_FRAME_INLINE Vector Pairs(const int16_t* data, int64_t p, int64_t s) {
-        return _mm_setr_epi32(PairAt(data, p), PairAt(data, p + s), PairAt(data, p + 2 * s),
-                              PairAt(data, p + 3 * s));
+    static XM_FRAME_INLINE Vector Pairs(const int16_t* data, int64_t p, int64_t s, int64_t last) {
+        return _mm_setr_epi32(PairOfFrame(data, p, s, 0, last), PairOfFrame(data, p, s, 1, last),
+                              PairOfFrame(data, p, s, 2, last), PairOfFrame(data, p, s, 3, last));
     }
 };
 

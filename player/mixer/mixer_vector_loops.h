@@ -66,6 +66,13 @@ XM_FRAME_INLINE int32_t PairAt(const int16_t* data, int64_t position_fp32_32) {
     return pair;
 }
 
+// The pair of frame `k` of a group at `position_fp32_32`, or of frame `last` for the frames beyond
+// it.
+XM_FRAME_INLINE int32_t PairOfFrame(const int16_t* data, int64_t position_fp32_32,
+                                    int64_t step_fp32_32, int64_t k, int64_t last) {
+    return PairAt(data, position_fp32_32 + (k < last ? k : last) * step_fp32_32);
+}
+
 // A group's position and fractions, its pairs read frame by frame (V::Pairs).
 template <class V>
 struct ScalarFrames {
@@ -79,7 +86,9 @@ struct ScalarFrames {
           step(s),
           fraction(V::Series(Low(p), Low(s))),
           advance(V::Set1(Low(V::kFrames * s))) {}
-    XM_FRAME_INLINE VectorOf<V> Pairs() const { return V::Pairs(data, position, step); }
+    XM_FRAME_INLINE VectorOf<V> Pairs(uint32_t last = V::kFrames - 1) const {
+        return V::Pairs(data, position, step, last);
+    }
     XM_FRAME_INLINE void Advance() {
         position += V::kFrames * step;
         fraction = V::Add(fraction, advance);
@@ -87,8 +96,8 @@ struct ScalarFrames {
 };
 
 // Whole groups of frames, then the rest as one more group whose sums beyond the chunk are left
-// out (its frames beyond the chunk read the group's first pair, which lies within it). The
-// volumes end up where the plain loop leaves them.
+// out (its frames beyond the chunk read the chunk's last pair). The volumes end up where the
+// plain loop leaves them.
 template <class V, bool kRamping>
 XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
                                   int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
@@ -111,12 +120,8 @@ XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
         }
     }
     if (rest != 0) {
-        int32_t pairs[n], sums[2 * n] = {};
-        for (uint32_t lane = 0; lane < n; ++lane) {
-            const uint32_t k = V::FrameOf(lane);
-            pairs[lane] = PairAt(data, at.position + (k < rest ? k : 0) * at.step);
-        }
-        AddFrames<V>(sums, InterpolateFrames<V>(V::Load(pairs), at.fraction), left, right);
+        int32_t sums[2 * n] = {};
+        AddFrames<V>(sums, InterpolateFrames<V>(at.Pairs(rest - 1), at.fraction), left, right);
         for (uint32_t k = 0; k < 2 * rest; ++k) AddWrapping(accumulator[2 * done + k], sums[k]);
     }
     if constexpr (kRamping) {
