@@ -48,12 +48,25 @@ struct Avx2 {
     static XM_FRAME_INLINE Vector Srai(Vector a, int n) { return _mm256_srai_epi32(a, n); }
     static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) { return _mm256_madd_epi16(a, b); }
 
-    static XM_FRAME_INLINE void AddInterleaved(int32_t* accumulator, Vector l, Vector r) {
+    // Adds the sums of the first `frames` frames; masked moves leave everything beyond them.
+    static XM_FRAME_INLINE void AddInterleaved(int32_t* accumulator, Vector l, Vector r,
+                                               uint32_t frames) {
         auto* out = reinterpret_cast<__m256i*>(accumulator);
-        _mm256_storeu_si256(out,
-                            _mm256_add_epi32(_mm256_loadu_si256(out), _mm256_unpacklo_epi32(l, r)));
-        _mm256_storeu_si256(
-            out + 1, _mm256_add_epi32(_mm256_loadu_si256(out + 1), _mm256_unpackhi_epi32(l, r)));
+        const __m256i low = _mm256_unpacklo_epi32(l, r), high = _mm256_unpackhi_epi32(l, r);
+        if (frames == kFrames) {
+            _mm256_storeu_si256(out, _mm256_add_epi32(_mm256_loadu_si256(out), low));
+            _mm256_storeu_si256(out + 1, _mm256_add_epi32(_mm256_loadu_si256(out + 1), high));
+            return;
+        }
+        const __m256i frameOfLane = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+        const __m256i first = _mm256_cmpgt_epi32(Set1(static_cast<int32_t>(frames)), frameOfLane);
+        const __m256i second =
+            _mm256_cmpgt_epi32(Set1(static_cast<int32_t>(frames) - 4), frameOfLane);
+        _mm256_maskstore_epi32(accumulator, first,
+                               _mm256_add_epi32(_mm256_maskload_epi32(accumulator, first), low));
+        _mm256_maskstore_epi32(
+            accumulator + 8, second,
+            _mm256_add_epi32(_mm256_maskload_epi32(accumulator + 8, second), high));
     }
 
     // As ConvertBlock128 takes a magnitude.

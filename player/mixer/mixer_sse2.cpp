@@ -2,6 +2,7 @@
 #include "player/mixer/mixer_simd.h"
 
 #ifdef XM_MIXER_SSE2
+#include <cstring>
 #include <emmintrin.h>
 
 #include "player/mixer/mixer_vector_loops.h"
@@ -37,11 +38,17 @@ struct Sse2 {
     static XM_FRAME_INLINE Vector Srai(Vector a, int n) { return _mm_srai_epi32(a, n); }
     static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) { return _mm_madd_epi16(a, b); }
 
-    static XM_FRAME_INLINE void AddInterleaved(int32_t* accumulator, Vector l, Vector r) {
-        auto* out = reinterpret_cast<__m128i*>(accumulator);
+    // Adds the sums of the first `frames` frames; those of a chunk's last frames go through an
+    // array, so that nothing beyond the chunk is touched.
+    static XM_FRAME_INLINE void AddInterleaved(int32_t* accumulator, Vector l, Vector r,
+                                               uint32_t frames) {
+        int32_t sums[8];
+        auto* out = reinterpret_cast<__m128i*>(frames == kFrames ? accumulator : sums);
+        if (frames != kFrames) std::memcpy(sums, accumulator, 2 * frames * sizeof(int32_t));
         _mm_storeu_si128(out, _mm_add_epi32(_mm_loadu_si128(out), _mm_unpacklo_epi32(l, r)));
         _mm_storeu_si128(out + 1,
                          _mm_add_epi32(_mm_loadu_si128(out + 1), _mm_unpackhi_epi32(l, r)));
+        if (frames != kFrames) std::memcpy(accumulator, sums, 2 * frames * sizeof(int32_t));
     }
 
     // The pairs are read frame by frame in straight code: a loop here stays a loop through the

@@ -45,14 +45,14 @@ XM_FRAME_INLINE VectorOf<V> Side(VectorOf<V> high, VectorOf<V> low, VectorOf<V> 
     return V::Add(V::Madd(high, volume), V::Srai(V::Madd(low, withBias), 7));
 }
 
-// Both sides of a group of frames, added to the interleaved accumulator.
+// Both sides of the first `frames` frames of a group, added to the interleaved accumulator.
 template <class V>
 XM_FRAME_INLINE void AddFrames(int32_t* accumulator, VectorOf<V> v, VectorOf<V> left,
-                               VectorOf<V> right) {
+                               VectorOf<V> right, uint32_t frames = V::kFrames) {
     const VectorOf<V> high = V::Srai(v, 7);
     const VectorOf<V> low = V::Or(
         V::And(v, V::Set1(127)), V::And(V::Srai(v, 31), V::Set1(static_cast<int32_t>(0xFFFF0000))));
-    V::AddInterleaved(accumulator, Side<V>(high, low, left), Side<V>(high, low, right));
+    V::AddInterleaved(accumulator, Side<V>(high, low, left), Side<V>(high, low, right), frames);
 }
 
 XM_FRAME_INLINE int32_t Low(int64_t x) {
@@ -120,9 +120,8 @@ XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
         }
     }
     if (rest != 0) {
-        int32_t sums[2 * n] = {};
-        AddFrames<V>(sums, InterpolateFrames<V>(at.Pairs(rest - 1), at.fraction), left, right);
-        for (uint32_t k = 0; k < 2 * rest; ++k) AddWrapping(accumulator[2 * done + k], sums[k]);
+        AddFrames<V>(accumulator + 2 * done, InterpolateFrames<V>(at.Pairs(rest - 1), at.fraction),
+                     left, right, rest);
     }
     if constexpr (kRamping) {
         leftVolume = static_cast<int32_t>(static_cast<uint32_t>(leftVolume) +
