@@ -21,18 +21,19 @@ XM_FRAME_INLINE VectorOf<V> Weights(VectorOf<V> w) {
     return V::Sub16(V::Slli(w, 16), w);
 }
 
-// As Interpolate: 64 s0 + floor((s1 - s0) f / 2^25) with f the fraction >> 1, here
-// floor((2^31 s0 + (s1 - s0) f) / 2^25) taken from f's bits 16..30, 8..15 and 0..7 in turn.
+// As Interpolate: 64 s0 + floor((s1 - s0) f / 2^25) with f the fraction >> 1. With
+// f = 2^17 fh + 2^9 fm + fl, 2^31 s0 + (s1 - s0) f = 2^17 H + 2^9 M + L, where
+// H = (2^14 - fh) s0 + fh s1, M = (s1 - s0) fm and L = (s1 - s0) fl are one multiply-add each
+// (L comes doubled, from the fraction's bits 1..9 in place); the floors are taken in turn.
 // `pair` holds s0 in the low half of each lane, s1 in the high half.
 template <class V>
 XM_FRAME_INLINE VectorOf<V> InterpolateFrames(VectorOf<V> pair, VectorOf<V> fraction) {
-    const VectorOf<V> f = V::Srli(fraction, 1), byte = V::Set1(0xFF);
-    const VectorOf<V> low = V::Madd(pair, Weights<V>(V::And(f, byte)));
-    const VectorOf<V> middle = V::Madd(pair, Weights<V>(V::And(V::Srli(f, 8), byte)));
-    const VectorOf<V> high = V::Madd(pair, Weights<V>(V::Srli(f, 16)));
-    const VectorOf<V> below = V::Srai(V::Add(middle, V::Srai(low, 8)), 8);
-    const VectorOf<V> point = V::Srai(V::Slli(pair, 16), 1);  // 2^15 s0
-    return V::Srai(V::Add(V::Add(high, point), below), 9);
+    const VectorOf<V> fh = V::Srli(fraction, 18);
+    const VectorOf<V> high = V::Madd(pair, V::Sub16(V::Or(V::Slli(fh, 16), V::Set1(1 << 14)), fh));
+    const VectorOf<V> middle =
+        V::Madd(pair, Weights<V>(V::And(V::Srli(fraction, 10), V::Set1(0xFF))));
+    const VectorOf<V> low = V::Madd(pair, Weights<V>(V::And(fraction, V::Set1(0x3FE))));
+    return V::Srai(V::Add(high, V::Srai(V::Add(middle, V::Srai(low, 10)), 8)), 8);
 }
 
 // SideProduct for one side. With v = 128 vh + vl (0 <= vl < 128, |vh| <= 2^14) and a bias of 64
