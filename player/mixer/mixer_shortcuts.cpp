@@ -17,8 +17,9 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
     bool rampChecked = false;
     uint64_t near = 0;
     while (frames > 0) {
+        if (rampChecked) OrdinaryForwardWraps(p, frames, step, loopEnd, loopLength);
         const int64_t whole = p >> 32;
-        if (whole < 0) break;
+        if (whole < 0 || frames == 0) break;
         const int64_t boundary = whole < loopEnd ? loopEnd : int64_t{s.length};
         const int64_t distance =
             WholeDistance(whole, boundary) * (int64_t{1} << 32) - static_cast<uint32_t>(p);
@@ -72,6 +73,8 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     int wraps = 0;
     uint64_t near = 0;
     for (uint32_t left = frames; left > 0;) {
+        wraps += static_cast<int>(OrdinaryForwardWraps(p, left, step, loopEnd, loopLength));
+        if (left == 0) break;
         const int64_t distance = end_fp32_32 - p;
         const uint64_t toBoundary = FramesToBoundaryNear(distance, step, left, near);
         const uint64_t chunk = std::min<uint64_t>(toBoundary, left);
