@@ -89,33 +89,34 @@ XM_FRAME_INLINE uint64_t FramesToBoundaryNear(int64_t distance_fp32_32, uint64_t
     return n;
 }
 
-// Carries a voice on a forward loop, at `p` before the loop end, through the ordinary wraps of a
-// span: each comes after the frame count FramesToBoundary gives, lands at most one loop length
-// beyond the end, and no frame before it reads at the end. The count is then one of three
-// around the loop length over the step, told apart by two comparisons instead of a division
-// and a search. Stops, leaving the rest to the chunk-by-chunk walk, at the first wrap that is not
-// ordinary or when the span ends before the next wrap. Returns the number of wraps.
+// Carries a voice on a forward loop through the ordinary wraps of a span, as the chunk-by-chunk
+// walk would. Ordinary: the voice starts within one step past the loop start, and the frame
+// count FramesToBoundary gives from its shifted values is the exact count n, the least with
+// q + n x step >= the loop length, q being the offset past the loop start. The next offset is
+// then q + n x step - length, again within one step: with length = m x step + r, n is m + 1 where
+// q < r and m elsewhere, and each wrap costs a comparison and a subtraction. Stops, leaving the
+// rest to the walk, at the first wrap that is not ordinary or when the span ends before the next
+// wrap. Returns the number of wraps.
 XM_FRAME_INLINE uint32_t OrdinaryForwardWraps(int64_t& p_fp32_32, uint32_t& frames,
                                               uint64_t step_fp32_32, int64_t loopEnd,
                                               int64_t loopLength) {
-    const int64_t end = loopEnd << 32, length = loopLength << 32;
+    const int64_t length = loopLength << 32, start = (loopEnd << 32) - length;
     const auto step = static_cast<int64_t>(step_fp32_32);
-    if (2 * step >= length || p_fp32_32 >= end) return 0;
+    int64_t q = p_fp32_32 - start;
+    if (2 * step >= length || q < 0 || q >= step) return 0;
+    const int64_t m = length / step, r = length % step;
     const uint64_t shifted = step_fp32_32 >> 5;
-    const uint64_t n0 = (static_cast<uint64_t>(length - 2 * step) >> 5) / shifted + 1;
     uint32_t wraps = 0;
     for (;;) {
-        const uint64_t distance = static_cast<uint64_t>(end - p_fp32_32) >> 5;
-        if (distance <= (n0 - 1) * shifted || distance > (n0 + 2) * shifted) break;
-        const uint64_t n =
-            n0 + (distance > n0 * shifted ? 1 : 0) + (distance > (n0 + 1) * shifted ? 1 : 0);
-        if (n > frames) break;
-        const int64_t reached = p_fp32_32 + static_cast<int64_t>(n) * step;
-        if (reached < end || reached - step >= end || reached - end >= length) break;
-        p_fp32_32 = reached - length;
+        const bool more = q < r;
+        const auto n = static_cast<uint64_t>(m + (more ? 1 : 0));
+        const uint64_t distance = static_cast<uint64_t>(length - q) >> 5;
+        if (n > frames || distance <= (n - 1) * shifted || distance > n * shifted) break;
+        q = more ? q - r + step : q - r;
         frames -= static_cast<uint32_t>(n);
         ++wraps;
     }
+    p_fp32_32 = start + q;
     return wraps;
 }
 

@@ -171,40 +171,49 @@ TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
     EXPECT_NE(skipped[0].position, 0);
 }
 
-// The frames to a loop's end are counted on positions and steps shifted right by 5. With a step
-// of 1/32 point + 31/2^32 the count comes out one frame late at this start: 256 frames where
-// 255 reach the end, so the 256th reads the point after the loop end, not a copy of the loop's
-// second point, and sounds it (at 7873/2^32 of the way to the 30000 there).
-TEST(MixerFastPaths, ALoopEndCountedOneFrameLateReadsBeyondTheLoopAsThePlainLoopsDo) {
-    for (uint32_t width : VectorWidths()) {
-        std::vector<int16_t> points(23, 0);
-        points[13] = 30000;  // after the loop end's copy of point 4
-        Sample s{};
-        s.length = 20;
-        s.loopStart = 4;
-        s.loopLength = 8;
-        s.loopType = 1;
-        s.data = points.data();
-        Voice fast[2]{}, plain[2]{};
-        fast[0].sample = &s;
-        fast[0].position = 4;
-        fast[0].positionFraction = (1u << 27) - 32;
-        fast[0].stepFraction = (1u << 27) + 31;
-        fast[0].leftTarget = fast[0].rightTarget = 127;
-        fast[0].leftVolume = fast[0].rightVolume = 127 * 128;
-        fast[0].rampTargets = 127u << 16 | 127u;
-        plain[0] = fast[0];
-        xm::Module a{}, b{};
-        a.channelCount = b.channelCount = 1;
-        a.voices = fast;
-        b.voices = plain;
-        std::vector<int32_t> fastSums(2 * 600), plainSums(2 * 600);
-        xm::MixVoices(a, fastSums.data(), 600, {true, width});
-        xm::MixVoices(b, plainSums.data(), 600, kPlain);
-        EXPECT_NE(plainSums[2 * 255], 0);
-        EXPECT_TRUE(fastSums == plainSums) << "vectors of " << width;
-        EXPECT_EQ(fast[0].position, plain[0].position);
-        EXPECT_EQ(fast[0].positionFraction, plain[0].positionFraction);
+// The frames to a loop's end are counted on positions and steps shifted right by 5, which now
+// and then gives a frame more or less than the exact count. Loop 4..12, 1/32 point per frame:
+// - a step 31/2^32 longer, from 2^27 - 32 past the loop start: 256 frames where 255 reach the
+//   end, so the 256th reads the point after the loop end (30000), not the loop's second point;
+// - from 2^27 - 5 past it: 255 frames where 256 are needed, so the voice wraps from just short
+//   of the end to just short of the loop start, and its 256th frame reads point 3, not 11.
+TEST(MixerFastPaths, LoopEndsCountedAFrameLateOrEarlyPlayAsInThePlainLoops) {
+    struct Case {
+        uint32_t fraction, stepFraction;
+    };
+    for (const Case c : {Case{(1u << 27) - 32, (1u << 27) + 31}, Case{(1u << 27) - 5, 1u << 27}}) {
+        for (uint32_t width : VectorWidths()) {
+            std::vector<int16_t> points(23, 0);
+            points[3] = -20000;
+            points[11] = 20000;
+            points[13] = 30000;
+            Sample s{};
+            s.length = 20;
+            s.loopStart = 4;
+            s.loopLength = 8;
+            s.loopType = 1;
+            s.data = points.data();
+            Voice fast[2]{}, plain[2]{};
+            fast[0].sample = &s;
+            fast[0].position = 4;
+            fast[0].positionFraction = c.fraction;
+            fast[0].stepFraction = c.stepFraction;
+            fast[0].leftTarget = fast[0].rightTarget = 127;
+            fast[0].leftVolume = fast[0].rightVolume = 127 * 128;
+            fast[0].rampTargets = 127u << 16 | 127u;
+            plain[0] = fast[0];
+            xm::Module a{}, b{};
+            a.channelCount = b.channelCount = 1;
+            a.voices = fast;
+            b.voices = plain;
+            std::vector<int32_t> fastSums(2 * 600), plainSums(2 * 600);
+            xm::MixVoices(a, fastSums.data(), 600, {true, width});
+            xm::MixVoices(b, plainSums.data(), 600, kPlain);
+            EXPECT_NE(plainSums[2 * 255], 0);
+            EXPECT_TRUE(fastSums == plainSums) << c.fraction << ", vectors of " << width;
+            EXPECT_EQ(fast[0].position, plain[0].position);
+            EXPECT_EQ(fast[0].positionFraction, plain[0].positionFraction);
+        }
     }
 }
 
