@@ -35,23 +35,17 @@ void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32
         position += step * frames;  // silent: only the position moves
         return;
     }
+    uint32_t points = voice.sample->length + 3;
     if (vectorBits == 512) {
-        if (padded.data == nullptr) padded.Prepare(data, voice.sample->length + 3);
-        position = ramping ? MixRamping512(padded.data, padded.points, position, step,
+        if (padded.data == nullptr) padded.Prepare(data, points);
+        data = padded.data;
+        points = padded.points;
+    }
+    position = ramping ? MixRampingVectors(vectorBits, data, points, position, step,
                                            voice.leftVolume, voice.rightVolume, voice.leftIncrement,
                                            voice.rightIncrement, accumulator, frames)
-                           : MixSteady512(padded.data, padded.points, position, step,
+                       : MixSteadyVectors(vectorBits, data, points, position, step,
                                           voice.leftVolume, voice.rightVolume, accumulator, frames);
-        return;
-    }
-    auto* steady = vectorBits == 256 ? MixSteady256 : vectorBits == 128 ? MixSteady128 : MixSteady;
-    auto* rampingLoop = vectorBits == 256   ? MixRamping256
-                        : vectorBits == 128 ? MixRamping128
-                                            : MixRamping;
-    position = ramping ? rampingLoop(data, position, step, voice.leftVolume, voice.rightVolume,
-                                     voice.leftIncrement, voice.rightIncrement, accumulator, frames)
-                       : steady(data, position, step, voice.leftVolume, voice.rightVolume,
-                                accumulator, frames);
 }
 
 // Mixes one voice for `frames` frames, chunk by chunk between loop boundaries and ramp ends.
@@ -114,10 +108,67 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOp
 
 }  // namespace
 
-uint32_t WidestMixerVectors() {
+namespace mixer {
+
+int64_t MixSteadyVectors(uint32_t bits, const int16_t* data, uint32_t points,
+                         int64_t position_fp32_32, int64_t step_fp32_32, int32_t leftVolume,
+                         int32_t rightVolume, int32_t* accumulator, uint32_t frames) {
+#ifdef XM_MIXER_WIDE
+    if (bits == 512) {
+        return MixSteady512(data, points, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                            accumulator, frames);
+    }
+    if (bits == 256) {
+        return MixSteady256(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                            accumulator, frames);
+    }
+#endif
 #ifdef XM_MIXER_SSE2
+    if (bits == 128) {
+        return MixSteady128(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                            accumulator, frames);
+    }
+#endif
+    (void)bits;
+    (void)points;
+    return MixSteady(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, accumulator,
+                     frames);
+}
+
+int64_t MixRampingVectors(uint32_t bits, const int16_t* data, uint32_t points,
+                          int64_t position_fp32_32, int64_t step_fp32_32, int32_t& leftVolume,
+                          int32_t& rightVolume, int32_t leftIncrement, int32_t rightIncrement,
+                          int32_t* accumulator, uint32_t frames) {
+#ifdef XM_MIXER_WIDE
+    if (bits == 512) {
+        return MixRamping512(data, points, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                             leftIncrement, rightIncrement, accumulator, frames);
+    }
+    if (bits == 256) {
+        return MixRamping256(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                             leftIncrement, rightIncrement, accumulator, frames);
+    }
+#endif
+#ifdef XM_MIXER_SSE2
+    if (bits == 128) {
+        return MixRamping128(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                             leftIncrement, rightIncrement, accumulator, frames);
+    }
+#endif
+    (void)bits;
+    (void)points;
+    return MixRamping(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, leftIncrement,
+                      rightIncrement, accumulator, frames);
+}
+
+}  // namespace mixer
+
+uint32_t WidestMixerVectors() {
+#if defined(XM_MIXER_WIDE)
     static const uint32_t widest = Avx512Available() ? 512 : Avx2Available() ? 256 : 128;
     return widest;
+#elif defined(XM_MIXER_SSE2)
+    return 128;
 #else
     return 0;
 #endif

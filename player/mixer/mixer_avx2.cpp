@@ -1,10 +1,7 @@
-#include <cstring>
-
-#include "player/mixer/block_conversion.h"
 #include "player/mixer/mixer_frames.h"
 #include "player/mixer/mixer_simd.h"
 
-#ifdef XM_MIXER_AVX2
+#ifdef XM_MIXER_WIDE
 #include <immintrin.h>
 
 // From here on every function is built for AVX2, and runs only where the processor has it. The
@@ -22,7 +19,7 @@
 
 namespace xm::mixer {
 
-#ifdef XM_MIXER_AVX2
+#ifdef XM_MIXER_WIDE
 
 namespace {
 
@@ -150,32 +147,6 @@ uint32_t ConvertBlock256(const int32_t* accumulator, int16_t* output, uint32_t f
 
 bool Avx2Available() {
     return __builtin_cpu_supports("avx2") != 0;
-}
-
-#else
-
-bool Avx2Available() {
-    return false;
-}
-
-// Never chosen without AVX2; the plain loops stand in.
-uint32_t ConvertBlock256(const int32_t* accumulator, int16_t* output, uint32_t frames,
-                         uint32_t masterVolume) {
-    return ConvertBlock(accumulator, output, frames, masterVolume, MixerOptions{false, 0});
-}
-
-int64_t MixSteady256(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
-                     int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
-                     uint32_t frames) {
-    return MixSteady(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, accumulator,
-                     frames);
-}
-
-int64_t MixRamping256(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
-                      int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
-                      int32_t rightIncrement, int32_t* accumulator, uint32_t frames) {
-    return MixRamping(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, leftIncrement,
-                      rightIncrement, accumulator, frames);
 }
 
 #endif

@@ -3,7 +3,7 @@
 #include "player/mixer/mixer_frames.h"
 #include "player/mixer/mixer_simd.h"
 
-#ifdef XM_MIXER_AVX512
+#ifdef XM_MIXER_WIDE
 #if defined(__GNUC__) && !defined(__clang__)
 // GCC 12's AVX-512 headers build their results from deliberately undefined vectors, which its
 // own analysis then reports as (possibly) uninitialised.
@@ -15,7 +15,7 @@
 
 namespace xm::mixer {
 
-#ifdef XM_MIXER_AVX512
+#ifdef XM_MIXER_WIDE
 
 namespace {
 
@@ -205,28 +205,6 @@ XM_AVX512 int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t po
     rightVolume += static_cast<int32_t>(frames) * rightIncrement;
     LeaveWideVectors();
     return position_fp32_32 + int64_t{frames} * step_fp32_32;
-}
-
-#else
-
-bool Avx512Available() {
-    return false;
-}
-
-// Never chosen without AVX-512; the plain loops stand in.
-int64_t MixSteady512(const int16_t* data, uint32_t /*points*/, int64_t position_fp32_32,
-                     int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
-                     int32_t* accumulator, uint32_t frames) {
-    return MixSteady(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, accumulator,
-                     frames);
-}
-
-int64_t MixRamping512(const int16_t* data, uint32_t /*points*/, int64_t position_fp32_32,
-                      int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
-                      int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
-                      uint32_t frames) {
-    return MixRamping(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, leftIncrement,
-                      rightIncrement, accumulator, frames);
 }
 
 #endif

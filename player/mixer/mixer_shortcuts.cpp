@@ -114,14 +114,9 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
         copy(i, unrolled + i - run, std::min(run, count - i));
     }
     const int64_t relative = start - (first << 32);
-    if (vectorBits == 512) {
-        MixSteady512(unrolled, static_cast<uint32_t>(count), relative, static_cast<int64_t>(step),
-                     voice.leftVolume, voice.rightVolume, accumulator, frames);
-    } else {
-        (vectorBits == 256 ? MixSteady256 : MixSteady128)(
-            unrolled, relative, static_cast<int64_t>(step), voice.leftVolume, voice.rightVolume,
-            accumulator, frames);
-    }
+    MixSteadyVectors(vectorBits, unrolled, static_cast<uint32_t>(count), relative,
+                     static_cast<int64_t>(step), voice.leftVolume, voice.rightVolume, accumulator,
+                     frames);
     StorePosition(voice, p);
     return true;
 }

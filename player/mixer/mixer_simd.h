@@ -11,30 +11,45 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #define XM_MIXER_SSE2 1
 #endif
-// AVX2 and AVX-512 with GCC or clang, compiled per function so that the rest of the build keeps
-// its baseline. On Windows only where the assembler writes every aligned vector move as an
-// unaligned one (XM_MIXER_UNALIGNED_MOVES, given with -muse-unaligned-vector-move): MinGW's
-// x86_64 GCC spills 32- and 64-byte vectors to stack slots it cannot align.
+// The AVX2 and AVX-512 loops (XM_MIXER_WIDE) with GCC or clang, compiled per function so that the
+// rest of the build keeps its baseline. On Windows only where the assembler writes every aligned
+// vector move as an unaligned one (XM_MIXER_UNALIGNED_MOVES, given with
+// -muse-unaligned-vector-move): MinGW's x86_64 GCC spills 32- and 64-byte vectors to stack slots it
+// cannot align.
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && \
     (!defined(_WIN32) || defined(XM_MIXER_UNALIGNED_MOVES))
-#define XM_MIXER_AVX2 1
-#define XM_MIXER_AVX512 1
+#define XM_MIXER_WIDE 1
 #endif
 
 namespace xm::mixer {
 
-bool Avx2Available();
-bool Avx512Available();
-
-// As MixSteady and MixRamping, 4 (128), 8 (256) or 16 (512) frames at a time: return the position
-// after `frames` frames. `points` is the number of points readable at `data` (at least the sample's
+// The vector loops of `bits` bits (128, 256 or 512; for 0, or a width the build lacks, the plain
+// loops) as MixSteady and MixRamping: 4, 8 or 16 frames at a time, returning the position after
+// `frames` frames. `points` is the number of points readable at `data` (at least the sample's
 // length + 3); the 512-bit loops are quicker when 64 more can be read after the last point used.
+int64_t MixSteadyVectors(uint32_t bits, const int16_t* data, uint32_t points,
+                         int64_t position_fp32_32, int64_t step_fp32_32, int32_t leftVolume,
+                         int32_t rightVolume, int32_t* accumulator, uint32_t frames);
+int64_t MixRampingVectors(uint32_t bits, const int16_t* data, uint32_t points,
+                          int64_t position_fp32_32, int64_t step_fp32_32, int32_t& leftVolume,
+                          int32_t& rightVolume, int32_t leftIncrement, int32_t rightIncrement,
+                          int32_t* accumulator, uint32_t frames);
+
+#ifdef XM_MIXER_SSE2
 int64_t MixSteady128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                      int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
                      uint32_t frames);
 int64_t MixRamping128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                       int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
                       int32_t rightIncrement, int32_t* accumulator, uint32_t frames);
+// ConvertBlock, 4 frames at a time (`frames` a multiple of 4, `masterVolume` at most 65535).
+uint32_t ConvertBlock128(const int32_t* accumulator, int16_t* output, uint32_t frames,
+                         uint32_t masterVolume);
+#endif
+
+#ifdef XM_MIXER_WIDE
+bool Avx2Available();
+bool Avx512Available();
 int64_t MixSteady256(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                      int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
                      uint32_t frames);
@@ -48,6 +63,10 @@ int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp3
                       int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
                       int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
                       uint32_t frames);
+// ConvertBlock128, 8 frames at a time (`frames` a multiple of 8).
+uint32_t ConvertBlock256(const int32_t* accumulator, int16_t* output, uint32_t frames,
+                         uint32_t masterVolume);
+#endif
 
 // A short sample copied with room after it, so that the 512-bit loops can read whole windows.
 struct PaddedSample {
@@ -59,12 +78,5 @@ struct PaddedSample {
     // Refers to `data` itself, or to a padded copy when the sample is short.
     void Prepare(const int16_t* sampleData, uint32_t samplePoints);
 };
-
-// ConvertBlock, 4 frames at a time (`frames` a multiple of 4, `masterVolume` at most 65535).
-uint32_t ConvertBlock128(const int32_t* accumulator, int16_t* output, uint32_t frames,
-                         uint32_t masterVolume);
-// The same, 8 frames at a time (`frames` a multiple of 8), with AVX2.
-uint32_t ConvertBlock256(const int32_t* accumulator, int16_t* output, uint32_t frames,
-                         uint32_t masterVolume);
 
 }  // namespace xm::mixer

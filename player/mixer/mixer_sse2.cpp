@@ -109,22 +109,6 @@ uint32_t ConvertBlock128(const int32_t* accumulator, int16_t* output, uint32_t f
     return (sum(l) / 1024) << 16 | (sum(r) / 1024);
 }
 
-#else
-
-int64_t MixSteady128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
-                     int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
-                     uint32_t frames) {
-    return MixSteady(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, accumulator,
-                     frames);
-}
-
-int64_t MixRamping128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
-                      int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
-                      int32_t rightIncrement, int32_t* accumulator, uint32_t frames) {
-    return MixRamping(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, leftIncrement,
-                      rightIncrement, accumulator, frames);
-}
-
 #endif
 
 }  // namespace xm::mixer

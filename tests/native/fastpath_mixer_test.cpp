@@ -250,22 +250,14 @@ TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
             const auto count = static_cast<uint32_t>(data.size());
             const int64_t a =
                 xm::mixer::MixSteady(points, start, step, left, right, plain.data(), frames);
-            const int64_t b =
-                bits == 512 ? xm::mixer::MixSteady512(points, count, start, step, left, right,
-                                                      vector.data(), frames)
-                            : (bits == 256 ? xm::mixer::MixSteady256 : xm::mixer::MixSteady128)(
-                                  points, start, step, left, right, vector.data(), frames);
+            const int64_t b = xm::mixer::MixSteadyVectors(bits, points, count, start, step, left,
+                                                          right, vector.data(), frames);
             ASSERT_EQ(a, b) << round;
             ASSERT_TRUE(plain == vector) << "steady, round " << round << ", vectors of " << bits;
             int32_t l1 = left, r1 = left, l2 = left, r2 = left;
             xm::mixer::MixRamping(points, start, -step, l1, r1, increment, 0, plain.data(), frames);
-            if (bits == 512) {
-                xm::mixer::MixRamping512(points, count, start, -step, l2, r2, increment, 0,
+            xm::mixer::MixRampingVectors(bits, points, count, start, -step, l2, r2, increment, 0,
                                          vector.data(), frames);
-            } else {
-                (bits == 256 ? xm::mixer::MixRamping256 : xm::mixer::MixRamping128)(
-                    points, start, -step, l2, r2, increment, 0, vector.data(), frames);
-            }
             ASSERT_EQ(l1, l2) << round;
             ASSERT_TRUE(plain == vector) << "ramping, round " << round << ", vectors of " << bits;
         }
