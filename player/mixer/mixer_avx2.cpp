@@ -44,6 +44,10 @@ struct Avx2 {
     static XM_FRAME_INLINE Vector Srli(Vector a, int n) { return _mm256_srli_epi32(a, n); }
     static XM_FRAME_INLINE Vector Srai(Vector a, int n) { return _mm256_srai_epi32(a, n); }
     static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) { return _mm256_madd_epi16(a, b); }
+    // `a` with the high halves of `b`.
+    static XM_FRAME_INLINE Vector WithHighHalves(Vector a, Vector b) {
+        return _mm256_blend_epi16(a, b, 0xAA);
+    }
 
     // Adds the sums of the first `frames` frames; masked moves leave everything beyond them.
     static XM_FRAME_INLINE void AddInterleaved(int32_t* accumulator, Vector l, Vector r,

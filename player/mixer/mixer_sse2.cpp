@@ -37,6 +37,10 @@ struct Sse2 {
     static XM_FRAME_INLINE Vector Srli(Vector a, int n) { return _mm_srli_epi32(a, n); }
     static XM_FRAME_INLINE Vector Srai(Vector a, int n) { return _mm_srai_epi32(a, n); }
     static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) { return _mm_madd_epi16(a, b); }
+    // `a` (whose high halves are 0) with the high halves of `b`.
+    static XM_FRAME_INLINE Vector WithHighHalves(Vector a, Vector b) {
+        return _mm_or_si128(a, _mm_and_si128(b, Set1(static_cast<int32_t>(0xFFFF0000))));
+    }
 
     // Adds the sums of the first `frames` frames; those of a chunk's last frames go through an
     // array, so that nothing beyond the chunk is touched.

@@ -36,23 +36,35 @@ XM_FRAME_INLINE VectorOf<V> InterpolateFrames(VectorOf<V> pair, VectorOf<V> frac
     return V::Srai(V::Add(high, V::Srai(V::Add(middle, V::Srai(low, 10)), 8)), 8);
 }
 
+// A side's volumes (0..32767) for a group of frames: as they are, and with -64 in each high half
+// for the bias below.
+template <class V>
+struct SideVolumes {
+    VectorOf<V> plain, biased;
+
+    XM_FRAME_INLINE explicit SideVolumes(VectorOf<V> volumes)
+        : plain(volumes), biased(V::Or(volumes, V::Set1(static_cast<int32_t>(0xFFC00000)))) {}
+    XM_FRAME_INLINE void Add(VectorOf<V> step) {
+        plain = V::Add(plain, step);
+        biased = V::Add(biased, step);
+    }
+};
+
 // SideProduct for one side. With v = 128 vh + vl (0 <= vl < 128, |vh| <= 2^14) and a bias of 64
 // for negative v, floor((v x volume + bias) / 128) = vh x volume + (vl x volume + bias) >> 7: one
-// 16-bit multiply-add each. `high` holds vh in its low half (its sign in the high half, which
-// meets a 0), `low` holds vl and -1 for negative v (else 0), which meets -64. Volumes 0..32767.
+// 16-bit multiply-add each. `high` holds vh in its low half (its sign word in the high half, which
+// meets a 0), `low` holds vl and the same sign word, -1 for negative v, which meets -64.
 template <class V>
-XM_FRAME_INLINE VectorOf<V> Side(VectorOf<V> high, VectorOf<V> low, VectorOf<V> volume) {
-    const VectorOf<V> withBias = V::Or(volume, V::Set1(static_cast<int32_t>(0xFFC00000)));
-    return V::Add(V::Madd(high, volume), V::Srai(V::Madd(low, withBias), 7));
+XM_FRAME_INLINE VectorOf<V> Side(VectorOf<V> high, VectorOf<V> low, const SideVolumes<V>& volumes) {
+    return V::Add(V::Madd(high, volumes.plain), V::Srai(V::Madd(low, volumes.biased), 7));
 }
 
 // Both sides of the first `frames` frames of a group, added to the interleaved accumulator.
 template <class V>
-XM_FRAME_INLINE void AddFrames(int32_t* accumulator, VectorOf<V> v, VectorOf<V> left,
-                               VectorOf<V> right, uint32_t frames = V::kFrames) {
+XM_FRAME_INLINE void AddFrames(int32_t* accumulator, VectorOf<V> v, const SideVolumes<V>& left,
+                               const SideVolumes<V>& right, uint32_t frames = V::kFrames) {
     const VectorOf<V> high = V::Srai(v, 7);
-    const VectorOf<V> low = V::Or(
-        V::And(v, V::Set1(127)), V::And(V::Srai(v, 31), V::Set1(static_cast<int32_t>(0xFFFF0000))));
+    const VectorOf<V> low = V::WithHighHalves(V::And(v, V::Set1(127)), high);
     V::AddInterleaved(accumulator, Side<V>(high, low, left), Side<V>(high, low, right), frames);
 }
 
@@ -105,8 +117,8 @@ XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
                                   int32_t leftIncrement, int32_t rightIncrement,
                                   int32_t* accumulator, uint32_t frames) {
     constexpr uint32_t n = V::kFrames;
-    VectorOf<V> left = V::Series(leftVolume, leftIncrement);
-    VectorOf<V> right = V::Series(rightVolume, rightIncrement);
+    SideVolumes<V> left(V::Series(leftVolume, leftIncrement));
+    SideVolumes<V> right(V::Series(rightVolume, rightIncrement));
     const VectorOf<V> leftStep = V::Set1(static_cast<int32_t>(n * leftIncrement));
     const VectorOf<V> rightStep = V::Set1(static_cast<int32_t>(n * rightIncrement));
     const uint32_t done = frames - frames % n, rest = frames - done;
@@ -116,8 +128,8 @@ XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
                      right);
         at.Advance();
         if constexpr (kRamping) {
-            left = V::Add(left, leftStep);
-            right = V::Add(right, rightStep);
+            left.Add(leftStep);
+            right.Add(rightStep);
         }
     }
     if (rest != 0) {
