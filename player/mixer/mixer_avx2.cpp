@@ -95,8 +95,8 @@ struct Avx2 {
 int64_t MixSteady256(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                      int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
                      uint32_t frames) {
-    const int64_t end = MixFrames<Avx2, false>(data, position_fp32_32, step_fp32_32, leftVolume,
-                                               rightVolume, 0, 0, accumulator, frames);
+    const int64_t end = MixSteadyFrames<Avx2>(data, position_fp32_32, step_fp32_32, leftVolume,
+                                              rightVolume, accumulator, frames);
     _mm256_zeroupper();
     return end;
 }
@@ -105,8 +105,8 @@ int64_t MixRamping256(const int16_t* data, int64_t position_fp32_32, int64_t ste
                       int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
                       int32_t rightIncrement, int32_t* accumulator, uint32_t frames) {
     const int64_t end =
-        MixFrames<Avx2, true>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
-                              leftIncrement, rightIncrement, accumulator, frames);
+        MixRampingFrames<Avx2>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                               leftIncrement, rightIncrement, accumulator, frames);
     _mm256_zeroupper();
     return end;
 }

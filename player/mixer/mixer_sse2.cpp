@@ -68,15 +68,15 @@ struct Sse2 {
 int64_t MixSteady128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                      int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
                      uint32_t frames) {
-    return MixFrames<Sse2, false>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume, 0,
-                                  0, accumulator, frames);
+    return MixSteadyFrames<Sse2>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                                 accumulator, frames);
 }
 
 int64_t MixRamping128(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                       int32_t& leftVolume, int32_t& rightVolume, int32_t leftIncrement,
                       int32_t rightIncrement, int32_t* accumulator, uint32_t frames) {
-    return MixFrames<Sse2, true>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
-                                 leftIncrement, rightIncrement, accumulator, frames);
+    return MixRampingFrames<Sse2>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                                  leftIncrement, rightIncrement, accumulator, frames);
 }
 
 // |x| + 8160 shifted right by 6 is below 2^26; its quotient by 255 is exact in single precision

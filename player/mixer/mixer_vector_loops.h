@@ -59,14 +59,49 @@ XM_FRAME_INLINE VectorOf<V> Side(VectorOf<V> high, VectorOf<V> low, const SideVo
     return V::Add(V::Madd(high, volumes.plain), V::Srai(V::Madd(low, volumes.biased), 7));
 }
 
-// Both sides of the first `frames` frames of a group, added to the interleaved accumulator.
+// Both sides at volumes anywhere in 0..32767, moving by their increments while ramping.
+template <class V, bool kRamping>
+struct AnySides {
+    SideVolumes<V> left, right;
+    VectorOf<V> leftStep, rightStep;
+
+    XM_FRAME_INLINE AnySides(int32_t leftVolume, int32_t rightVolume, int32_t leftIncrement,
+                             int32_t rightIncrement)
+        : left(V::Series(leftVolume, leftIncrement)),
+          right(V::Series(rightVolume, rightIncrement)),
+          leftStep(V::Set1(static_cast<int32_t>(V::kFrames * leftIncrement))),
+          rightStep(V::Set1(static_cast<int32_t>(V::kFrames * rightIncrement))) {}
+    // Both sides of the first `frames` frames of a group, added to the interleaved accumulator.
+    XM_FRAME_INLINE void Add(int32_t* accumulator, VectorOf<V> v, uint32_t frames) const {
+        const VectorOf<V> high = V::Srai(v, 7);
+        const VectorOf<V> low = V::WithHighHalves(V::And(v, V::Set1(127)), high);
+        V::AddInterleaved(accumulator, Side<V>(high, low, left), Side<V>(high, low, right), frames);
+    }
+    XM_FRAME_INLINE void Advance() {
+        if constexpr (kRamping) {
+            left.Add(leftStep);
+            right.Add(rightStep);
+        }
+    }
+};
+
+// Both sides at steady volumes of whole target steps, 128 T (T <= 255), where every ramp that ran
+// its course from silence leaves them: SideProduct is then exactly v x T, one multiply-add per
+// side of (vl, vh) with (T, 128 T).
 template <class V>
-XM_FRAME_INLINE void AddFrames(int32_t* accumulator, VectorOf<V> v, const SideVolumes<V>& left,
-                               const SideVolumes<V>& right, uint32_t frames = V::kFrames) {
-    const VectorOf<V> high = V::Srai(v, 7);
-    const VectorOf<V> low = V::WithHighHalves(V::And(v, V::Set1(127)), high);
-    V::AddInterleaved(accumulator, Side<V>(high, low, left), Side<V>(high, low, right), frames);
-}
+struct WholeSides {
+    VectorOf<V> left, right;
+
+    XM_FRAME_INLINE WholeSides(int32_t leftVolume, int32_t rightVolume)
+        : left(V::Set1((leftVolume >> 7) * ((1 << 23) + 1))),
+          right(V::Set1((rightVolume >> 7) * ((1 << 23) + 1))) {}
+    // As AnySides::Add. v << 9 holds vh in its high half (512 vl < 2^16 carries nothing into it).
+    XM_FRAME_INLINE void Add(int32_t* accumulator, VectorOf<V> v, uint32_t frames) const {
+        const VectorOf<V> parts = V::WithHighHalves(V::And(v, V::Set1(127)), V::Slli(v, 9));
+        V::AddInterleaved(accumulator, V::Madd(parts, left), V::Madd(parts, right), frames);
+    }
+    XM_FRAME_INLINE void Advance() {}
+};
 
 XM_FRAME_INLINE int32_t Low(int64_t x) {
     return static_cast<int32_t>(static_cast<uint32_t>(x));
@@ -109,40 +144,56 @@ struct ScalarFrames {
 };
 
 // Whole groups of frames, then the rest as one more group whose sums beyond the chunk are left
-// out (its frames beyond the chunk read the chunk's last pair). The volumes end up where the
-// plain loop leaves them.
-template <class V, bool kRamping>
+// out (its frames beyond the chunk read the chunk's last pair).
+template <class V, class Sides>
 XM_FRAME_INLINE int64_t MixFrames(const int16_t* data, int64_t position_fp32_32,
-                                  int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
-                                  int32_t leftIncrement, int32_t rightIncrement,
-                                  int32_t* accumulator, uint32_t frames) {
+                                  int64_t step_fp32_32, Sides sides, int32_t* accumulator,
+                                  uint32_t frames) {
     constexpr uint32_t n = V::kFrames;
-    SideVolumes<V> left(V::Series(leftVolume, leftIncrement));
-    SideVolumes<V> right(V::Series(rightVolume, rightIncrement));
-    const VectorOf<V> leftStep = V::Set1(static_cast<int32_t>(n * leftIncrement));
-    const VectorOf<V> rightStep = V::Set1(static_cast<int32_t>(n * rightIncrement));
     const uint32_t done = frames - frames % n, rest = frames - done;
     ScalarFrames<V> at(data, position_fp32_32, step_fp32_32);
     for (uint32_t i = 0; i < done; i += n) {
-        AddFrames<V>(accumulator + 2 * i, InterpolateFrames<V>(at.Pairs(), at.fraction), left,
-                     right);
+        sides.Add(accumulator + 2 * i, InterpolateFrames<V>(at.Pairs(), at.fraction), n);
         at.Advance();
-        if constexpr (kRamping) {
-            left.Add(leftStep);
-            right.Add(rightStep);
-        }
+        sides.Advance();
     }
     if (rest != 0) {
-        AddFrames<V>(accumulator + 2 * done, InterpolateFrames<V>(at.Pairs(rest - 1), at.fraction),
-                     left, right, rest);
-    }
-    if constexpr (kRamping) {
-        leftVolume = static_cast<int32_t>(static_cast<uint32_t>(leftVolume) +
-                                          frames * static_cast<uint32_t>(leftIncrement));
-        rightVolume = static_cast<int32_t>(static_cast<uint32_t>(rightVolume) +
-                                           frames * static_cast<uint32_t>(rightIncrement));
+        sides.Add(accumulator + 2 * done, InterpolateFrames<V>(at.Pairs(rest - 1), at.fraction),
+                  rest);
     }
     return at.position + int64_t{rest} * at.step;
+}
+
+// MixSteady with the vector loops of `V`.
+template <class V>
+XM_FRAME_INLINE int64_t MixSteadyFrames(const int16_t* data, int64_t position_fp32_32,
+                                        int64_t step_fp32_32, int32_t leftVolume,
+                                        int32_t rightVolume, int32_t* accumulator,
+                                        uint32_t frames) {
+    if (((leftVolume | rightVolume) & 127) == 0) {
+        return MixFrames<V>(data, position_fp32_32, step_fp32_32,
+                            WholeSides<V>(leftVolume, rightVolume), accumulator, frames);
+    }
+    return MixFrames<V>(data, position_fp32_32, step_fp32_32,
+                        AnySides<V, false>(leftVolume, rightVolume, 0, 0), accumulator, frames);
+}
+
+// MixRamping with the vector loops of `V`; the volumes end up where the plain loop leaves them.
+template <class V>
+XM_FRAME_INLINE int64_t MixRampingFrames(const int16_t* data, int64_t position_fp32_32,
+                                         int64_t step_fp32_32, int32_t& leftVolume,
+                                         int32_t& rightVolume, int32_t leftIncrement,
+                                         int32_t rightIncrement, int32_t* accumulator,
+                                         uint32_t frames) {
+    const int64_t end =
+        MixFrames<V>(data, position_fp32_32, step_fp32_32,
+                     AnySides<V, true>(leftVolume, rightVolume, leftIncrement, rightIncrement),
+                     accumulator, frames);
+    leftVolume = static_cast<int32_t>(static_cast<uint32_t>(leftVolume) +
+                                      frames * static_cast<uint32_t>(leftIncrement));
+    rightVolume = static_cast<int32_t>(static_cast<uint32_t>(rightVolume) +
+                                       frames * static_cast<uint32_t>(rightIncrement));
+    return end;
 }
 
 }  // namespace

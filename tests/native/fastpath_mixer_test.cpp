@@ -228,7 +228,7 @@ TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
         const int16_t extremes[] = {-32768, 32767, 0, -1};
         data[i] = rng() % 3 == 0 ? static_cast<int16_t>(rng()) : extremes[rng() % 4];
     }
-    const int32_t volumes[] = {0, 1, 127, 16256, 32767};
+    const int32_t volumes[] = {0, 1, 127, 16256, 32640, 32767};
     for (int round = 0; round < 600; ++round) {
         // Steps below 2 points keep a group's reads close together; larger ones spread them.
         const bool large = rng() % 4 == 0;
@@ -237,7 +237,7 @@ TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
                              : rng() % 3 == 0 ? static_cast<int64_t>(rng())
                                               : int64_t{rng() % 7} << 30;
         const int64_t start = int64_t{512 + rng() % 2048} << 32 | rng();  // either way in bounds
-        const int32_t left = volumes[rng() % 5], right = volumes[rng() % 5];
+        const int32_t left = volumes[rng() % 6], right = volumes[rng() % 6];
         // A ramp from `left` that stays within 0..32767 over the frames.
         const auto n = static_cast<int32_t>(frames);
         const int32_t increment = rng() % 2 == 0 ? 0
