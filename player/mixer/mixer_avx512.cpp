@@ -99,27 +99,9 @@ XM_AVX512 XM_FRAME_INLINE __m512i SideEven(__m512i v, __m512i volume, __m512i bi
     return _mm512_srli_epi64(_mm512_add_epi64(_mm512_mul_epi32(v, volume), bias), 7);
 }
 
-// Adds the first `lanes` of 16 frames of left and right contributions to the interleaved
-// accumulator. Volumes are 0 or more, so a product is negative exactly when its point is (a zero
-// product is not moved by the bias).
-XM_AVX512 XM_FRAME_INLINE void AddSixteen(int32_t* accumulator, __m512i v, __m512i left,
-                                          __m512i right, uint32_t lanes = 16) {
-    const __m512i vOdd = SwapHalves(v);
-    const __m512i bias = _mm512_and_si512(_mm512_srai_epi32(v, 31), _mm512_set1_epi32(64));
-    const __m512i biasEven = _mm512_and_si512(bias, _mm512_set1_epi64(0xFFFFFFFF));
-    const __m512i biasOdd = _mm512_srli_epi64(bias, 32);
-    const __m512i pairUp =
-        _mm512_setr_epi32(0, 16, 2, 18, 4, 20, 6, 22, 8, 24, 10, 26, 12, 28, 14, 30);
-    // Left/right pairs of frames 0, 2, .. 14 and of frames 1, 3, .. 15.
-    const __m512i even = _mm512_permutex2var_epi32(SideEven(v, left, biasEven), pairUp,
-                                                   SideEven(v, right, biasEven));
-    const __m512i odd = _mm512_permutex2var_epi32(SideEven(vOdd, SwapHalves(left), biasOdd), pairUp,
-                                                  SideEven(vOdd, SwapHalves(right), biasOdd));
-    const __m512i firstHalf = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
-    const __m512i secondHalf = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
-    int32_t* out = accumulator;
-    const __m512i a = _mm512_permutex2var_epi64(even, firstHalf, odd);
-    const __m512i b = _mm512_permutex2var_epi64(even, secondHalf, odd);
+// Adds the interleaved sums of 16 frames (frames 0..7 in `a`, 8..15 in `b`) to the
+// accumulator, only those of the first `lanes` frames.
+XM_AVX512 XM_FRAME_INLINE void AddInterleaved(int32_t* out, __m512i a, __m512i b, uint32_t lanes) {
     if (lanes == 16) {
         _mm512_storeu_si512(out, _mm512_add_epi32(_mm512_loadu_si512(out), a));
         _mm512_storeu_si512(out + 16, _mm512_add_epi32(_mm512_loadu_si512(out + 16), b));
@@ -132,6 +114,84 @@ XM_AVX512 XM_FRAME_INLINE void AddSixteen(int32_t* accumulator, __m512i v, __m51
     _mm512_mask_storeu_epi32(out, maskA, _mm512_add_epi32(_mm512_maskz_loadu_epi32(maskA, out), a));
     _mm512_mask_storeu_epi32(out + 16, maskB,
                              _mm512_add_epi32(_mm512_maskz_loadu_epi32(maskB, out + 16), b));
+}
+
+// Both sides at volumes anywhere in 0..32767, moving by their increments while ramping. Volumes
+// are 0 or more, so a product is negative exactly when its point is (a zero product is not moved
+// by the bias).
+struct AnySides {
+    __m512i left, right, leftStep, rightStep;
+
+    XM_AVX512 XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
+        const __m512i vOdd = SwapHalves(v);
+        const __m512i bias = _mm512_and_si512(_mm512_srai_epi32(v, 31), _mm512_set1_epi32(64));
+        const __m512i biasEven = _mm512_and_si512(bias, _mm512_set1_epi64(0xFFFFFFFF));
+        const __m512i biasOdd = _mm512_srli_epi64(bias, 32);
+        const __m512i pairUp =
+            _mm512_setr_epi32(0, 16, 2, 18, 4, 20, 6, 22, 8, 24, 10, 26, 12, 28, 14, 30);
+        // Left/right pairs of frames 0, 2, .. 14 and of frames 1, 3, .. 15.
+        const __m512i even = _mm512_permutex2var_epi32(SideEven(v, left, biasEven), pairUp,
+                                                       SideEven(v, right, biasEven));
+        const __m512i odd =
+            _mm512_permutex2var_epi32(SideEven(vOdd, SwapHalves(left), biasOdd), pairUp,
+                                      SideEven(vOdd, SwapHalves(right), biasOdd));
+        const __m512i firstHalf = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
+        const __m512i secondHalf = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
+        AddInterleaved(accumulator, _mm512_permutex2var_epi64(even, firstHalf, odd),
+                       _mm512_permutex2var_epi64(even, secondHalf, odd), lanes);
+    }
+    XM_AVX512 XM_FRAME_INLINE void Advance() {
+        left = _mm512_add_epi32(left, leftStep);
+        right = _mm512_add_epi32(right, rightStep);
+    }
+};
+
+// Both sides at steady volumes of whole target steps, 128 T: SideProduct is then exactly v x T,
+// which fits 32 bits.
+struct WholeSides {
+    __m512i left, right;  // T
+
+    XM_AVX512 XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
+        const __m512i l = _mm512_mullo_epi32(v, left), r = _mm512_mullo_epi32(v, right);
+        const __m512i first =
+            _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const __m512i second =
+            _mm512_setr_epi32(8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+        AddInterleaved(accumulator, _mm512_permutex2var_epi32(l, first, r),
+                       _mm512_permutex2var_epi32(l, second, r), lanes);
+    }
+    XM_AVX512 XM_FRAME_INLINE void Advance() {}
+};
+
+// `first`, first + increment, .. (wrapping) for 16 frames.
+XM_AVX512 XM_FRAME_INLINE __m512i Series(int32_t first, int32_t increment) {
+    const __m512i frame = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    return _mm512_add_epi32(_mm512_set1_epi32(first),
+                            _mm512_mullo_epi32(frame, _mm512_set1_epi32(increment)));
+}
+
+// Groups of 16 frames, then the rest as one more group of which only the first frames are added.
+template <class Sides>
+XM_AVX512 XM_FRAME_INLINE int64_t MixSixteens(const int16_t* data, uint32_t points,
+                                              int64_t position_fp32_32, int64_t step_fp32_32,
+                                              Sides sides, int32_t* accumulator, uint32_t frames) {
+    const uint32_t groups = frames / 16;
+    Positions p = StartPositions(position_fp32_32, step_fp32_32);
+    const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
+    for (uint32_t g = 0; g < groups; ++g) {
+        const int64_t at = position_fp32_32 + int64_t{16} * g * step_fp32_32;
+        sides.Add(accumulator + 32 * g, InterpolateSixteen(data, points, at, step_fp32_32, p), 16);
+        p.low = _mm512_add_epi64(p.low, advance);
+        p.high = _mm512_add_epi64(p.high, advance);
+        sides.Advance();
+    }
+    const uint32_t rest = frames % 16;
+    if (rest != 0) {
+        const int64_t at = position_fp32_32 + int64_t{16} * groups * step_fp32_32;
+        sides.Add(accumulator + 32 * groups,
+                  InterpolateSixteen(data, points, at, step_fp32_32, p, rest), rest);
+    }
+    return position_fp32_32 + int64_t{frames} * step_fp32_32;
 }
 
 // Clears the vector registers' upper halves before the SSE code that follows runs: with them
@@ -151,60 +211,32 @@ bool Avx512Available() {
 XM_AVX512 int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
                                int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
                                int32_t* accumulator, uint32_t frames) {
-    const uint32_t groups = frames / 16;
-    Positions p = StartPositions(position_fp32_32, step_fp32_32);
-    const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
     const __m512i left = _mm512_set1_epi32(leftVolume), right = _mm512_set1_epi32(rightVolume);
-    for (uint32_t g = 0; g < groups; ++g) {
-        const int64_t at = position_fp32_32 + int64_t{16} * g * step_fp32_32;
-        AddSixteen(accumulator + 32 * g, InterpolateSixteen(data, points, at, step_fp32_32, p),
-                   left, right);
-        p.low = _mm512_add_epi64(p.low, advance);
-        p.high = _mm512_add_epi64(p.high, advance);
-    }
-    const uint32_t rest = frames % 16;
-    if (rest != 0) {
-        const int64_t at = position_fp32_32 + int64_t{16} * groups * step_fp32_32;
-        AddSixteen(accumulator + 32 * groups,
-                   InterpolateSixteen(data, points, at, step_fp32_32, p, rest), left, right, rest);
-    }
+    const int64_t end =
+        ((leftVolume | rightVolume) & 127) == 0
+            ? MixSixteens(data, points, position_fp32_32, step_fp32_32,
+                          WholeSides{_mm512_srli_epi32(left, 7), _mm512_srli_epi32(right, 7)},
+                          accumulator, frames)
+            : MixSixteens(data, points, position_fp32_32, step_fp32_32,
+                          AnySides{left, right, _mm512_setzero_si512(), _mm512_setzero_si512()},
+                          accumulator, frames);
     LeaveWideVectors();
-    return position_fp32_32 + int64_t{frames} * step_fp32_32;
+    return end;
 }
 
 XM_AVX512 int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
                                 int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
                                 int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
                                 uint32_t frames) {
-    const uint32_t groups = frames / 16;
-    Positions p = StartPositions(position_fp32_32, step_fp32_32);
-    const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
-    const __m512i frame = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    __m512i left = _mm512_add_epi32(_mm512_set1_epi32(leftVolume),
-                                    _mm512_mullo_epi32(frame, _mm512_set1_epi32(leftIncrement)));
-    __m512i right = _mm512_add_epi32(_mm512_set1_epi32(rightVolume),
-                                     _mm512_mullo_epi32(frame, _mm512_set1_epi32(rightIncrement)));
-    const __m512i leftStep = _mm512_set1_epi32(16 * leftIncrement);
-    const __m512i rightStep = _mm512_set1_epi32(16 * rightIncrement);
-    for (uint32_t g = 0; g < groups; ++g) {
-        const int64_t at = position_fp32_32 + int64_t{16} * g * step_fp32_32;
-        AddSixteen(accumulator + 32 * g, InterpolateSixteen(data, points, at, step_fp32_32, p),
-                   left, right);
-        p.low = _mm512_add_epi64(p.low, advance);
-        p.high = _mm512_add_epi64(p.high, advance);
-        left = _mm512_add_epi32(left, leftStep);
-        right = _mm512_add_epi32(right, rightStep);
-    }
-    const uint32_t rest = frames % 16;
-    if (rest != 0) {
-        const int64_t at = position_fp32_32 + int64_t{16} * groups * step_fp32_32;
-        AddSixteen(accumulator + 32 * groups,
-                   InterpolateSixteen(data, points, at, step_fp32_32, p, rest), left, right, rest);
-    }
+    const AnySides sides{Series(leftVolume, leftIncrement), Series(rightVolume, rightIncrement),
+                         _mm512_set1_epi32(16 * leftIncrement),
+                         _mm512_set1_epi32(16 * rightIncrement)};
+    const int64_t end =
+        MixSixteens(data, points, position_fp32_32, step_fp32_32, sides, accumulator, frames);
     leftVolume += static_cast<int32_t>(frames) * leftIncrement;
     rightVolume += static_cast<int32_t>(frames) * rightIncrement;
     LeaveWideVectors();
-    return position_fp32_32 + int64_t{frames} * step_fp32_32;
+    return end;
 }
 
 #endif
