@@ -146,8 +146,8 @@ struct AnySides {
     }
 };
 
-// Both sides at steady volumes of whole target steps, 128 T: SideProduct is then exactly v x T,
-// which fits 32 bits.
+// Both sides at steady volumes of whole target steps, 128 T (as the narrower loops take them):
+// SideProduct is then exactly v x T, which fits 32 bits.
 struct WholeSides {
     __m512i left, right;  // T
 

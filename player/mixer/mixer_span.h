@@ -150,8 +150,8 @@ XM_FRAME_INLINE uint64_t FramesBeforeFirstPoint(int64_t position_fp32_32, uint64
 
 // Where a forward loop sends a voice that reached `position` (whole points) at its boundary: back
 // into the loop by whole loop lengths, or, if it fell just short of the loop end, back by one
-// (not below the first point). A step rarely passes more than one loop length beyond the end,
-// and then no division is needed.
+// (not below the first point). A voice seldom lands a loop length or more beyond the end, so
+// the division is kept for that case.
 XM_FRAME_INLINE int64_t WrapForward(int64_t position, int64_t loopStart, int64_t loopLength) {
     const int64_t beyond = position - (loopStart + loopLength);
     if (beyond <= 0) return std::max<int64_t>(position - loopLength, 0);

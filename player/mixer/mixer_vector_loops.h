@@ -85,9 +85,9 @@ struct AnySides {
     }
 };
 
-// Both sides at steady volumes of whole target steps, 128 T (T <= 255), where every ramp that ran
-// its course from silence leaves them: SideProduct is then exactly v x T, one multiply-add per
-// side of (vl, vh) with (T, 128 T).
+// Both sides at steady volumes of whole target steps, 128 T (T <= 255): a ramp that runs its
+// course from one (a voice starts at 0) ends on one. SideProduct is then exactly v x T, one
+// multiply-add per side of (vl, vh) with (T, 128 T).
 template <class V>
 struct WholeSides {
     VectorOf<V> left, right;
