@@ -141,28 +141,44 @@ TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithAndWithoutShortcuts) {
     }
 }
 
+// One voice on one sample, in two one-channel songs: one mixed with the mixer's defaults (or the
+// width asked for), the other with the plain loops alone.
+struct TwoWays {
+    Sample sample{};
+    Voice fast[2]{}, plain[2]{};
+    xm::Module a{}, b{};
+
+    TwoWays(std::vector<int16_t>& points, uint32_t length, int32_t loopStart, int32_t loopLength,
+            uint8_t loopType) {
+        sample.length = length;
+        sample.loopStart = loopStart;
+        sample.loopLength = loopLength;
+        sample.loopType = loopType;
+        sample.data = points.data();
+        fast[0].sample = &sample;
+        a.channelCount = b.channelCount = 1;
+        a.voices = fast;
+        b.voices = plain;
+    }
+    void Mix(int32_t* fastSums, int32_t* plainSums, uint32_t frames,
+             const xm::MixerOptions& options = {}) {
+        xm::MixVoices(a, fastSums, frames, options);
+        xm::MixVoices(b, plainSums, frames, kPlain);
+    }
+};
+
 TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
     // A faded-out note on a ping-pong loop: skipping lands where mixing every frame would.
     std::vector<int16_t> points(103, 500);
-    Sample s{};
-    s.length = 100;
-    s.loopStart = 37;
-    s.loopLength = 63;
-    s.loopType = 2;
-    s.data = points.data();
-    Voice skipped[2]{}, mixed[2]{};
-    skipped[0].sample = &s;
+    TwoWays song(points, 100, 37, 63, 2);
+    Voice* skipped = song.fast;
+    Voice* mixed = song.plain;
     skipped[0].stepInteger = 2;
     skipped[0].stepFraction = 0x9E3779B9;
     mixed[0] = skipped[0];
-    xm::Module a{}, b{};
-    a.channelCount = b.channelCount = 1;
-    a.voices = skipped;
-    b.voices = mixed;
     std::vector<int32_t> accumulator(2048);
     for (int block = 0; block < 200; ++block) {
-        xm::MixVoices(a, accumulator.data(), 1024, xm::MixerOptions{});
-        xm::MixVoices(b, accumulator.data(), 1024, kPlain);
+        song.Mix(accumulator.data(), accumulator.data(), 1024);
     }
     for (int32_t sum : accumulator) ASSERT_EQ(sum, 0);
     EXPECT_EQ(skipped[0].position, mixed[0].position);
@@ -187,14 +203,9 @@ TEST(MixerFastPaths, LoopEndsCountedAFrameLateOrEarlyPlayAsInThePlainLoops) {
             points[3] = -20000;
             points[11] = 20000;
             points[13] = 30000;
-            Sample s{};
-            s.length = 20;
-            s.loopStart = 4;
-            s.loopLength = 8;
-            s.loopType = 1;
-            s.data = points.data();
-            Voice fast[2]{}, plain[2]{};
-            fast[0].sample = &s;
+            TwoWays song(points, 20, 4, 8, 1);
+            Voice* fast = song.fast;
+            Voice* plain = song.plain;
             fast[0].position = 4;
             fast[0].positionFraction = c.fraction;
             fast[0].stepFraction = c.stepFraction;
@@ -202,13 +213,8 @@ TEST(MixerFastPaths, LoopEndsCountedAFrameLateOrEarlyPlayAsInThePlainLoops) {
             fast[0].leftVolume = fast[0].rightVolume = 127 * 128;
             fast[0].rampTargets = 127u << 16 | 127u;
             plain[0] = fast[0];
-            xm::Module a{}, b{};
-            a.channelCount = b.channelCount = 1;
-            a.voices = fast;
-            b.voices = plain;
             std::vector<int32_t> fastSums(2 * 600), plainSums(2 * 600);
-            xm::MixVoices(a, fastSums.data(), 600, {true, width});
-            xm::MixVoices(b, plainSums.data(), 600, kPlain);
+            song.Mix(fastSums.data(), plainSums.data(), 600, {true, width});
             EXPECT_NE(plainSums[2 * 255], 0);
             EXPECT_TRUE(fastSums == plainSums) << c.fraction << ", vectors of " << width;
             EXPECT_EQ(fast[0].position, plain[0].position);
