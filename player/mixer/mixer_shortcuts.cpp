@@ -12,8 +12,8 @@ namespace xm::mixer {
 void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
     const Sample& s = *voice.sample;
     const int64_t loopEnd = LoopEnd(s), loopLength = s.loopLength;
-    const uint64_t step = EffectiveStep(voice);
     int64_t p = JoinPosition(voice.position, voice.positionFraction);
+    uint64_t step = 0;  // taken, as by the chunk loop, once a boundary lies ahead
     bool rampChecked = false;
     uint64_t near = 0;
     while (frames > 0) {
@@ -24,6 +24,7 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
         const int64_t distance =
             WholeDistance(whole, boundary) * (int64_t{1} << 32) - static_cast<uint32_t>(p);
         if (distance < 0) break;
+        if (step == 0) step = EffectiveStep(voice);
         const uint64_t toBoundary = FramesToBoundaryNear(distance, step, frames, near);
         if (toBoundary > frames) {
             if (!rampChecked) SetUpRamp(voice);

@@ -187,6 +187,22 @@ TEST(MixerFastPaths, SilentLoopedVoiceKeepsItsPlaceWhileSkipped) {
     EXPECT_NE(skipped[0].position, 0);
 }
 
+// A silent voice left beyond its sample's end stays there, and keeps its step as the chunk loop
+// leaves it: the 40 Hz floor is only taken on where a boundary lies ahead.
+TEST(MixerFastPaths, SilentVoiceBeyondItsSampleKeepsItsStep) {
+    std::vector<int16_t> points(22, 100);
+    TwoWays song(points, 19, 15, 2, 1);
+    song.fast[0].position = 20;
+    song.fast[0].stepFraction = 5;
+    song.plain[0] = song.fast[0];
+    std::vector<int32_t> fastSums(2 * 64), plainSums(2 * 64);
+    song.Mix(fastSums.data(), plainSums.data(), 64);
+    EXPECT_EQ(song.plain[0].stepFraction, 5u);
+    EXPECT_EQ(song.fast[0].stepFraction, 5u);
+    EXPECT_EQ(song.fast[0].position, 20);
+    EXPECT_TRUE(fastSums == plainSums);
+}
+
 // The frames to a loop's end are counted on positions and steps shifted right by 5, which now
 // and then gives a frame more or less than the exact count. Loop 4..12, 1/32 point per frame:
 // - a step 31/2^32 longer, from 2^27 - 32 past the loop start: 256 frames where 255 reach the
