@@ -33,9 +33,6 @@ struct Avx2 {
         const __m256i k = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
         return _mm256_add_epi32(Set1(first), _mm256_mullo_epi32(Set1(increment), k));
     }
-    static XM_FRAME_INLINE Vector Load(const int32_t* x) {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
-    }
     static XM_FRAME_INLINE Vector Add(Vector a, Vector b) { return _mm256_add_epi32(a, b); }
     static XM_FRAME_INLINE Vector Sub16(Vector a, Vector b) { return _mm256_sub_epi16(a, b); }
     static XM_FRAME_INLINE Vector And(Vector a, Vector b) { return _mm256_and_si256(a, b); }

@@ -26,9 +26,6 @@ struct Sse2 {
         return _mm_setr_epi32(first, static_cast<int32_t>(a + i), static_cast<int32_t>(a + 2 * i),
                               static_cast<int32_t>(a + 3 * i));
     }
-    static XM_FRAME_INLINE Vector Load(const int32_t* x) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
-    }
     static XM_FRAME_INLINE Vector Add(Vector a, Vector b) { return _mm_add_epi32(a, b); }
     static XM_FRAME_INLINE Vector Sub16(Vector a, Vector b) { return _mm_sub_epi16(a, b); }
     static XM_FRAME_INLINE Vector And(Vector a, Vector b) { return _mm_and_si128(a, b); }
