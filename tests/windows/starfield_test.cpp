@@ -1,5 +1,10 @@
 // The frame loop for real (GDI, GDI+, the logo resource, the tick count) on a stage that draws
 // into a memory device context and ends the loop after a number of frames.
+//
+// The loop never returns: the program ends inside the event pump. So the loop runs on a thread
+// of its own, which the stage ends from inside the pump after its last frame, as the program ends
+// its process there. Nothing is unwound: the program's code is built without exceptions (and,
+// for 32 bits, without unwind tables), so an exception thrown through it cannot be caught.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,8 +22,6 @@ using gfx_test::ImagePixel;
 
 const gfx_test::GdiplusSession gdiplus;
 
-struct StopLoop {};
-
 // Picture1 at 96 dots per inch: 318 x 95 inside a one-pixel border.
 class MemoryStage final : public gfx::StarfieldStage {
   public:
@@ -27,7 +30,7 @@ class MemoryStage final : public gfx::StarfieldStage {
     void ShowModeless() override { log += 'S'; }
     void DoEvents() override {
         log += 'E';
-        if (refreshes == static_cast<size_t>(frames_)) throw StopLoop{};
+        if (refreshes == static_cast<size_t>(frames_)) ExitThread(0);
     }
     int ScaleWidth() override { return canvas.Width(); }
     int ScaleHeight() override { return canvas.Height(); }
@@ -52,16 +55,38 @@ class MemoryStage final : public gfx::StarfieldStage {
     int frames_;
 };
 
+struct LoopRun {
+    MemoryStage& stage;
+    gfx::RandomDraws& draws;
+};
+
+DWORD WINAPI RunLoop(void* param) {
+    auto* run = static_cast<LoopRun*>(param);
+    gfx::InitStarfield(run->stage, run->draws);
+}
+
+// Runs the loop until the stage ends it; fails the test if its thread ends any other way.
 void RunFrames(MemoryStage& stage, gfx::RandomDraws& draws) {
-    try {
-        gfx::InitStarfield(stage, draws);
-    } catch (const StopLoop&) {
+    LoopRun run{stage, draws};
+    HANDLE thread = CreateThread(nullptr, 0, RunLoop, &run, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    // A generous bound: only a loop that never reaches its last frame comes near it.
+    const DWORD waited = WaitForSingleObject(thread, 120000);
+    if (waited != WAIT_OBJECT_0) {
+        // The stage lives on the caller's stack: the loop must not go on drawing into it.
+        TerminateThread(thread, 2);
+        WaitForSingleObject(thread, INFINITE);
     }
+    DWORD code = 1;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    ASSERT_EQ(waited, WAIT_OBJECT_0) << "the frame loop did not reach frame " << stage.refreshes;
+    ASSERT_EQ(code, 0u);
 }
 
 void RunFrames(MemoryStage& stage) {
     gfx::ProgramDraws draws;
-    RunFrames(stage, draws);
+    ASSERT_NO_FATAL_FAILURE(RunFrames(stage, draws));
 }
 
 // Draws that write into the stage's log ('N' a new seed, 'd' a draw), so that the order of draws
@@ -86,7 +111,7 @@ class LoggedDraws final : public gfx::RandomDraws {
 
 TEST(StarfieldLoop, ShowsThenPumpsThenPumpsAtLeastOnceBetweenFramesOfMoreThanFiveTicks) {
     MemoryStage stage(40);
-    RunFrames(stage);
+    ASSERT_NO_FATAL_FAILURE(RunFrames(stage));
     ASSERT_EQ(stage.refreshes, 40u);
     ASSERT_EQ(stage.frameTicks.size(), 40u);
     EXPECT_EQ(stage.log.substr(0, 3), "SER");
@@ -107,7 +132,7 @@ TEST(StarfieldLoop, StarsFlyUnderTheLogoDrawnOverThemEveryFrame) {
     logo.FromResource(L"PNG", L"PNG");
     ASSERT_NE(logo.Handle(), nullptr);
     MemoryStage stage(80);
-    RunFrames(stage);
+    ASSERT_NO_FATAL_FAILURE(RunFrames(stage));
 
     int stars = 0, logoMisses = 0;
     for (int y = 0; y < 95; ++y) {
@@ -140,7 +165,7 @@ TEST(StarfieldLoop, DrawsComeInTheDesignedOrderFromSeedingToAFrameThatReseedsEve
     }
     MemoryStage stage(180);
     LoggedDraws draws(stage.log, seeding, 0.25f);
-    RunFrames(stage, draws);
+    ASSERT_NO_FATAL_FAILURE(RunFrames(stage, draws));
     ASSERT_EQ(stage.refreshes, 180u);
 
     // Show, pump, reseed, then the 400 stars seeded with jitter: seven draws each.
