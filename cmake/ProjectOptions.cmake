@@ -19,6 +19,10 @@ if(WIN32)
   # Static, small executables: no MinGW DLLs at run time.
   add_compile_options(-ffunction-sections -fdata-sections)
   add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+  # The same bytes from the same source, wherever and whenever it is built: no link time in the
+  # PE header (nor the checksum that follows from it), no build folder in the code.
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
 
