@@ -53,7 +53,7 @@ def count(case):
         why = re.findall(r"NOT RUN: (?:[^:]*: )?(.*)", out)
         skipped = case.find("skipped")
         if not why and RAN.search(out):
-            why = [f"{c}: {r}" for c, r in skip_reasons(out)]
+            why = [r for _, r in skip_reasons(out)]
         if not why:
             why = [skipped.get("message") if skipped is not None else "not run"]
         return 0, 0, 1, [f"{name}: not run: {w}" for w in sorted(set(why))]
@@ -97,6 +97,9 @@ def main(argv):
         return 0
     totals = [0, 0, 0]
     entries = not_run = 0
+    # Entries not run for one reason (a whole build on a machine that cannot run it) are named
+    # together, once per reason.
+    unrun = {}
     for case in cases:
         entries += 1
         skipped = case.find("skipped")
@@ -104,7 +107,13 @@ def main(argv):
         *numbers, notes = count(case)
         totals = [t + n for t, n in zip(totals, numbers)]
         for note in notes:
-            print(f"  {preset}: {note}")
+            name, _, reason = note.partition(": not run: ")
+            if reason and case.get("status") in ("notrun", "disabled"):
+                unrun.setdefault(reason, []).append(name)
+            else:
+                print(f"  {preset}: {note}")
+    for reason, names in unrun.items():
+        print(f"  {preset}: not run: {reason}: {', '.join(names)}")
     if entries == 0:
         print(f"{preset}: ctest ran no test")
         totals[1] += 1
