@@ -59,6 +59,7 @@ printf '%s' "$details"
 if [ "$not_run_32bit" -gt 0 ] && [ "${LS_REQUIRE_32BIT:-0}" = 1 ]; then
   echo "=== LS_REQUIRE_32BIT=1: $not_run_32bit 32-bit test programs did not run"
   failed=$((failed + not_run_32bit))
+  skipped=$((skipped - not_run_32bit))
 fi
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
