@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "player/mixer/mixer_simd.h"
+#include "player/mixer/mixer_kernels.h"
 #include "player/mixer/mixer_span.h"
 
 namespace xm::mixer {
@@ -55,7 +55,7 @@ bool IsSilentAndSettled(const Voice& voice) {
 // wraps would in the loop repeated end to end: the span is then mixed in one chunk from such a
 // copy. Returns false, with nothing changed, where that does not hold.
 bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
-                            uint32_t vectorBits) {
+                            const MixerKernels& kernels) {
     constexpr int64_t kMaxPoints = 2048;
     const Sample& s = *voice.sample;
     const int64_t loopStart = s.loopStart, loopEnd = LoopEnd(s), loopLength = s.loopLength;
@@ -66,7 +66,9 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     const int64_t start = JoinPosition(voice.position, voice.positionFraction);
     const int64_t first = voice.position;
     const int64_t last = (start + static_cast<int64_t>(step * (frames - 1))) >> 32;
-    if (last + 1 - first + PaddedSample::kRoom > kMaxPoints) return false;
+    // The last frame reads up to the point after `last`; beyond that, what the kernels read ahead.
+    const int64_t count = last + 2 - first + kernels.readAhead;
+    if (count > kMaxPoints) return false;
 
     // The chunks the span would take, position by position.
     const int64_t end_fp32_32 = loopEnd << 32;
@@ -97,7 +99,6 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
         return false;  // (the ramp set-up is what the chunk loop does first as well)
     }
     int16_t unrolled[kMaxPoints];
-    const int64_t count = last + 1 - first + PaddedSample::kRoom;
     // The points up to the loop end as they are; beyond it each point repeats the one a loop length
     // before it (the loop end holds a copy of the loop start). Those come from the sample while
     // they lie before the copy's first point, then from the copy itself in runs that double: one
@@ -115,21 +116,10 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
         copy(i, unrolled + i - run, std::min(run, count - i));
     }
     const int64_t relative = start - (first << 32);
-    MixSteadyVectors(vectorBits, unrolled, static_cast<uint32_t>(count), relative,
-                     static_cast<int64_t>(step), voice.leftVolume, voice.rightVolume, accumulator,
-                     frames);
+    kernels.mixSteady(unrolled, static_cast<uint32_t>(count), relative, static_cast<int64_t>(step),
+                      voice.leftVolume, voice.rightVolume, accumulator, frames);
     StorePosition(voice, p);
     return true;
-}
-
-void PaddedSample::Prepare(const int16_t* sampleData, uint32_t samplePoints) {
-    data = sampleData;
-    points = samplePoints;
-    if (samplePoints > kMaxPoints) return;
-    std::memcpy(copy, sampleData, samplePoints * sizeof(int16_t));
-    std::memset(copy + samplePoints, 0, kRoom * sizeof(int16_t));
-    data = copy;
-    points = samplePoints + kRoom;
 }
 
 }  // namespace xm::mixer
