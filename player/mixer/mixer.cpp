@@ -7,6 +7,7 @@
 #include "player/mixer/mixer_kernels.h"
 #include "player/mixer/mixer_options.h"
 #include "player/mixer/mixer_shortcuts.h"
+#include "player/mixer/mixer_planner.h"
 #include "player/mixer/mixer_span.h"
 
 namespace xm {
@@ -85,36 +86,25 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOp
         }
     }
     PaddedSample padded;  // prepared once the voice is heard
+    uint64_t near = 0;
     while (frames > 0 && voice.sample != nullptr) {
-        // A forward voice never starts a chunk before the first point; if it did, skip it.
-        if (voice.direction == 0 && voice.position < 0) return;
-        const int64_t distance = DistanceToBoundary(voice);
-        if (distance < 0) return;
-        const uint64_t step = EffectiveStep(voice);
-        uint64_t toBoundary = FramesToBoundary(distance, step, frames);
-        if (toBoundary == 0) {
+        const int64_t start = JoinPosition(voice.position, voice.positionFraction);
+        const ChunkPlan plan = PlanChunk(voice, start, frames, near);
+        if (plan.kind == ChunkPlan::kStill) return;
+        if (plan.kind == ChunkPlan::kBoundaryNow) {
             HandleBoundary(voice);
             continue;
         }
-        int64_t position = JoinPosition(voice.position, voice.positionFraction);
-        if (voice.direction != 0) {
-            toBoundary = FramesBeforeFirstPoint(position, step, toBoundary);
-            if (toBoundary == 0) {
-                HandleBoundary(voice);
-                continue;
-            }
-        }
-        const bool beyondSpan = toBoundary > frames;
-        uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(toBoundary, frames));
+        uint32_t chunk = plan.frames;
         SetUpRamp(voice);
         const bool ramping = voice.rampFramesLeft != 0;
         const bool cutByRamp = ramping && voice.rampFramesLeft < chunk;
         if (cutByRamp) chunk = voice.rampFramesLeft;
 
-        const int64_t signedStep =
-            voice.direction == 0 ? static_cast<int64_t>(step) : -static_cast<int64_t>(step);
-        MixChunk(voice, position, signedStep, ramping, accumulator, chunk, options, kernels,
-                 padded);
+        const auto step = static_cast<int64_t>(plan.step_fp32_32);
+        int64_t position = start;
+        MixChunk(voice, position, voice.direction == 0 ? step : -step, ramping, accumulator, chunk,
+                 options, kernels, padded);
         StorePosition(voice, position);
         accumulator += 2 * chunk;
         frames -= chunk;
@@ -124,7 +114,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOp
             if (voice.rampFramesLeft == 0) voice.leftIncrement = voice.rightIncrement = 0;
             if (cutByRamp) continue;
         }
-        if (beyondSpan) return;
+        if (!plan.reachesBoundary) return;
         HandleBoundary(voice);
     }
 }
