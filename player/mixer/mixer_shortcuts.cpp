@@ -29,8 +29,7 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
             frames -= plan.frames;
             if (!plan.reachesBoundary) break;
         }
-        p = JoinPosition(static_cast<int32_t>(WrapForward(p >> 32, s.loopStart, loopLength)),
-                         static_cast<uint32_t>(p));
+        p = WrapForward(p, s.loopStart, loopLength);
     }
     StorePosition(voice, p);
 }

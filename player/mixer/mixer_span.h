@@ -44,14 +44,25 @@ XM_FRAME_INLINE void StorePosition(Voice& voice, int64_t position_fp32_32) {
     voice.positionFraction = static_cast<uint32_t>(position_fp32_32);
 }
 
-// Where a forward loop sends a voice that reached `position` (whole points) at its boundary: back
-// into the loop by whole loop lengths, or, if it fell just short of the loop end, back by one
-// (not below the first point). A voice seldom lands a loop length or more beyond the end, so
-// the division is kept for that case.
-XM_FRAME_INLINE int64_t WrapForward(int64_t position, int64_t loopStart, int64_t loopLength) {
+// Where a forward loop sends a voice that reached its boundary at `position_fp32_32`: back into
+// the loop by whole loop lengths, or, if it fell just short of the loop end, back by one (not
+// below the first point); the fraction stays. A voice seldom lands a loop length or more beyond
+// the end, so the division is kept for that case.
+// Mend: a voice that fell short of the end of a one-point loop at the first point would stay
+// where it is, still at its boundary, and the span would never end. It goes to the loop start,
+// as a voice exactly at the loop end does.
+XM_FRAME_INLINE int64_t WrapForward(int64_t position_fp32_32, int64_t loopStart,
+                                    int64_t loopLength) {
+    const int64_t position = position_fp32_32 >> 32;
+    const auto fraction = static_cast<uint32_t>(position_fp32_32);
     const int64_t beyond = position - (loopStart + loopLength);
-    if (beyond <= 0) return std::max<int64_t>(position - loopLength, 0);
-    return loopStart + (beyond < loopLength ? beyond : beyond % loopLength);
+    if (beyond > 0) {
+        const int64_t into = beyond < loopLength ? beyond : beyond % loopLength;
+        return JoinPosition(static_cast<int32_t>(loopStart + into), fraction);
+    }
+    if (position == 0) return 0;
+    return JoinPosition(static_cast<int32_t>(std::max<int64_t>(position - loopLength, 0)),
+                        fraction);
 }
 
 // What happens when the voice reaches the boundary the distance was measured to: a forward loop

@@ -217,6 +217,28 @@ TEST(MixerFastPaths, SilentVoiceBeyondItsSampleKeepsItsStep) {
     EXPECT_TRUE(fastSums == plainSums);
 }
 
+// A one-point loop at the first point, the voice a hair short of the loop end: the frame count to
+// the end is 0, and a wrap that fell short keeps it at the first point; it must still move on
+// (it once stood there for ever), the same way with and without shortcuts.
+TEST(MixerFastPaths, VoiceJustShortOfAOnePointLoopsEndMovesOn) {
+    std::vector<int16_t> points{1000, 1000, 0, 0};
+    for (const bool heard : {true, false}) {
+        TwoWays song(points, 1, 0, 1, 1);
+        song.fast[0].positionFraction = 0xFFFFFFF0;
+        song.fast[0].stepFraction = 0xFFFFFFFF;
+        const int32_t volume = heard ? 64 * 128 : 0;
+        song.fast[0].leftTarget = song.fast[0].rightTarget = volume / 128;
+        song.fast[0].leftVolume = song.fast[0].rightVolume = volume;
+        song.fast[0].rampTargets = static_cast<uint32_t>(volume / 128) * 0x10001u;
+        song.plain[0] = song.fast[0];
+        std::vector<int32_t> fastSums(2 * 300), plainSums(2 * 300);
+        song.Mix(fastSums.data(), plainSums.data(), 300);
+        EXPECT_TRUE(fastSums == plainSums);
+        EXPECT_EQ(song.fast[0].positionFraction, song.plain[0].positionFraction);
+        EXPECT_EQ(plainSums[2 * 299], heard ? 64 * 1000 * 64 : 0);  // 64 s0 x volume / 128
+    }
+}
+
 // The frames to a loop's end are counted on positions and steps shifted right by 5, which now
 // and then gives a frame more or less than the exact count. Loop 4..12, 1/32 point per frame:
 // - a step 31/2^32 longer, from 2^27 - 32 past the loop start: 256 frames where 255 reach the
