@@ -89,7 +89,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOp
     uint64_t near = 0;
     while (frames > 0 && voice.sample != nullptr) {
         const int64_t start = JoinPosition(voice.position, voice.positionFraction);
-        const ChunkPlan plan = PlanChunk(voice, start, frames, near);
+        const ChunkPlan plan = PlanChunk(voice, start, voice.direction != 0, frames, near);
         if (plan.kind == ChunkPlan::kStill) return;
         if (plan.kind == ChunkPlan::kBoundaryNow) {
             HandleBoundary(voice);

@@ -123,11 +123,12 @@ struct ChunkPlan {
 };
 
 // The next chunk of `voice` from `position_fp32_32` (the voice's own position, or where a
-// shortcut has carried it) with `frames` frames left in the span. Takes the 40 Hz floor into the
-// voice's step, as the step is first needed. `near` is FramesToBoundary's hint, 0 at first.
-XM_FRAME_INLINE ChunkPlan PlanChunk(Voice& voice, int64_t position_fp32_32, uint32_t frames,
-                                    uint64_t& near) {
-    const bool backward = voice.direction != 0;
+// shortcut has carried it) with `frames` frames left in the span, the voice moving `backward` or
+// not (its direction; the shortcuts, which take forward voices only, say so as a constant). Takes
+// the 40 Hz floor into the voice's step, as the step is first needed. `near` is
+// FramesToBoundary's hint, 0 at first.
+XM_FRAME_INLINE ChunkPlan PlanChunk(Voice& voice, int64_t position_fp32_32, bool backward,
+                                    uint32_t frames, uint64_t& near) {
     // A forward voice never starts a chunk before the first point; if it did, it stands still.
     if (!backward && position_fp32_32 < 0) return {ChunkPlan::kStill, 0, false, 0};
     const int64_t distance = DistanceToBoundary(*voice.sample, position_fp32_32, backward);

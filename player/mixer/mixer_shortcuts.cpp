@@ -19,7 +19,7 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
     while (frames > 0) {
         if (rampChecked) OrdinaryForwardWraps(p, frames, step, loopEnd, loopLength);
         if (frames == 0) break;
-        const ChunkPlan plan = PlanChunk(voice, p, frames, near);
+        const ChunkPlan plan = PlanChunk(voice, p, false, frames, near);
         if (plan.kind == ChunkPlan::kStill) break;
         step = plan.step_fp32_32;
         if (plan.kind == ChunkPlan::kChunk) {
@@ -68,7 +68,7 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     for (uint32_t left = frames; left > 0;) {
         wraps += static_cast<int>(OrdinaryForwardWraps(p, left, step, loopEnd, loopLength));
         if (left == 0) break;
-        const ChunkPlan plan = PlanChunk(voice, p, left, near);
+        const ChunkPlan plan = PlanChunk(voice, p, false, left, near);
         if (plan.kind != ChunkPlan::kChunk) return false;
         if (p + static_cast<int64_t>(step * (plan.frames - 1)) >= end_fp32_32) {
             return false;  // a frame would read at the loop end
