@@ -64,9 +64,13 @@ XM_FRAME_INLINE uint64_t FramesToBoundary(int64_t distance_fp32_32, uint64_t ste
     const uint64_t step = step_fp32_32 >> 5;
     if (distance > step * frames) return uint64_t{frames} + 1;
     uint64_t n = near;
-    if (n * step > distance + 2 * step || n * step + 2 * step < distance) n = distance / step;
-    while (n * step < distance) ++n;
-    while (n > 0 && (n - 1) * step >= distance) --n;
+    if (n == 0 || n * step > distance + 2 * step || n * step + 2 * step < distance) {
+        n = distance / step;
+        if (n * step < distance) ++n;
+    } else {
+        while (n * step < distance) ++n;
+        while (n > 0 && (n - 1) * step >= distance) --n;
+    }
     near = n;
     return n;
 }
