@@ -1,4 +1,5 @@
-# Runs one fuzz target for a fixed number of executions over a fresh copy of its seeds.
+# Runs one fuzz target for a fixed number of executions over a fresh copy of its seeds, with a
+# fixed random seed (SEED), printed so that a failure can be replayed.
 file(REMOVE_RECURSE ${CORPUS})
 file(MAKE_DIRECTORY ${CORPUS})
 if(EXISTS ${SEEDS})
@@ -10,8 +11,11 @@ endif()
 if(EXISTS ${EXTRA})
   file(COPY ${EXTRA} DESTINATION ${CORPUS})
 endif()
-execute_process(COMMAND ${FUZZER} -runs=${RUNS} -max_len=65536 -rss_limit_mb=2048 -timeout=20 ${CORPUS}
-                RESULT_VARIABLE rc)
+set(command ${FUZZER} -seed=${SEED} -runs=${RUNS} -max_len=65536 -rss_limit_mb=2048 -timeout=20
+    ${CORPUS})
+string(REPLACE ";" " " shown "${command}")
+message(STATUS "fuzz seed ${SEED}: ${shown}")
+execute_process(COMMAND ${command} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "fuzz target failed (exit ${rc})")
+  message(FATAL_ERROR "fuzz target failed (exit ${rc}); replay with the seed ${SEED} command above")
 endif()

@@ -1,9 +1,9 @@
 #include "player/mixer/block_conversion.h"
 
-#include "player/mixer/mixer_simd.h"
-
 #include <algorithm>
 #include <cstdlib>
+
+#include "player/mixer/mixer_kernels.h"
 
 namespace xm {
 
@@ -36,17 +36,12 @@ int16_t ConvertSample(int32_t sum, uint32_t masterVolume) {
 }
 
 uint32_t ConvertBlock(const int32_t* accumulator, int16_t* output, uint32_t frames,
-                      uint32_t masterVolume, [[maybe_unused]] const MixerOptions& options) {
-#ifdef XM_MIXER_SSE2
-    if (options.shortcuts && options.vectorBits != 0 && frames % 4 == 0 && masterVolume <= 0xFFFF) {
-#ifdef XM_MIXER_WIDE
-        if (std::min(options.vectorBits, WidestMixerVectors()) >= 256 && frames % 8 == 0) {
-            return mixer::ConvertBlock256(accumulator, output, frames, masterVolume);
-        }
-#endif
-        return mixer::ConvertBlock128(accumulator, output, frames, masterVolume);
+                      uint32_t masterVolume, const MixerOptions& options) {
+    const mixer::MixerKernels& kernels = mixer::ChooseKernels(options);
+    if (kernels.convertBlock != nullptr && frames % kernels.conversionFrames == 0 &&
+        masterVolume <= 0xFFFF) {
+        return kernels.convertBlock(accumulator, output, frames, masterVolume);
     }
-#endif
     for (uint32_t i = 0; i < 2 * frames; ++i) {
         output[i] = Convert(accumulator[i], masterVolume);
     }

@@ -45,7 +45,8 @@ void HandleBoundary(Voice& voice) {
         TurnPingPong(voice, s.loopStart, loopEnd);
         return;
     }
-    voice.position = static_cast<int32_t>(WrapForward(voice.position, s.loopStart, loopLength));
+    StorePosition(voice, WrapForward(JoinPosition(voice.position, voice.positionFraction),
+                                     s.loopStart, loopLength));
 }
 
 }  // namespace xm::mixer

@@ -5,12 +5,9 @@
 #include <cstdint>
 
 // The per-frame helpers are inlined even where the build optimises for size: a call per frame
-// would cost more than the helper.
-#if defined(__GNUC__) || defined(__clang__)
+// would cost more than the helper. (Every compiler of the build, GCC and clang, takes the
+// attribute.)
 #define XM_FRAME_INLINE inline __attribute__((always_inline))
-#else
-#define XM_FRAME_INLINE inline
-#endif
 
 namespace xm::mixer {
 
@@ -41,6 +38,13 @@ XM_FRAME_INLINE void AddWrapping(int32_t& sum, int32_t value) {
     sum = static_cast<int32_t>(static_cast<uint32_t>(sum) + static_cast<uint32_t>(value));
 }
 
+// A volume moved by `frames` increments, wrapping like the 32-bit volumes it models: the ramp
+// arithmetic of every loop, plain or vector.
+XM_FRAME_INLINE int32_t AdvanceVolume(int32_t volume, int32_t increment, uint32_t frames) {
+    return static_cast<int32_t>(static_cast<uint32_t>(volume) +
+                                frames * static_cast<uint32_t>(increment));
+}
+
 // Mixes `frames` frames at constant volumes. Returns the position after them.
 inline int64_t MixSteady(const int16_t* data, int64_t position_fp32_32, int64_t step_fp32_32,
                          int32_t leftVolume, int32_t rightVolume, int32_t* accumulator,
@@ -64,10 +68,8 @@ inline int64_t MixRamping(const int16_t* data, int64_t position_fp32_32, int64_t
         const int32_t v = Interpolate(data, position_fp32_32);
         AddWrapping(accumulator[2 * i], SideProduct(v, left));
         AddWrapping(accumulator[2 * i + 1], SideProduct(v, right));
-        left = static_cast<int32_t>(static_cast<uint32_t>(left) +
-                                    static_cast<uint32_t>(leftIncrement));
-        right = static_cast<int32_t>(static_cast<uint32_t>(right) +
-                                     static_cast<uint32_t>(rightIncrement));
+        left = AdvanceVolume(left, leftIncrement, 1);
+        right = AdvanceVolume(right, rightIncrement, 1);
         position_fp32_32 += step_fp32_32;
     }
     leftVolume = left;

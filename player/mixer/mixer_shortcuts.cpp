@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "player/mixer/mixer_simd.h"
+#include "player/mixer/mixer_kernels.h"
+#include "player/mixer/mixer_planner.h"
 #include "player/mixer/mixer_span.h"
 
 namespace xm::mixer {
@@ -13,33 +14,22 @@ void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames) {
     const Sample& s = *voice.sample;
     const int64_t loopEnd = LoopEnd(s), loopLength = s.loopLength;
     int64_t p = JoinPosition(voice.position, voice.positionFraction);
-    uint64_t step = 0;  // taken, as by the chunk loop, once a boundary lies ahead
-    bool rampChecked = false;
-    uint64_t near = 0;
+    uint64_t step = 0, near = 0;
+    bool rampChecked = false;  // the chunk loop sets the ramp up at its first chunk
     while (frames > 0) {
         if (rampChecked) OrdinaryForwardWraps(p, frames, step, loopEnd, loopLength);
-        const int64_t whole = p >> 32;
-        if (whole < 0 || frames == 0) break;
-        const int64_t boundary = whole < loopEnd ? loopEnd : int64_t{s.length};
-        const int64_t distance =
-            WholeDistance(whole, boundary) * (int64_t{1} << 32) - static_cast<uint32_t>(p);
-        if (distance < 0) break;
-        if (step == 0) step = EffectiveStep(voice);
-        const uint64_t toBoundary = FramesToBoundaryNear(distance, step, frames, near);
-        if (toBoundary > frames) {
-            if (!rampChecked) SetUpRamp(voice);
-            p += static_cast<int64_t>(step * frames);
-            break;
-        }
-        if (toBoundary > 0) {
+        if (frames == 0) break;
+        const ChunkPlan plan = PlanChunk(voice, p, false, frames, near);
+        if (plan.kind == ChunkPlan::kStill) break;
+        step = plan.step_fp32_32;
+        if (plan.kind == ChunkPlan::kChunk) {
             if (!rampChecked) SetUpRamp(voice);
             rampChecked = true;
-            p += static_cast<int64_t>(step * toBoundary);
-            frames -= static_cast<uint32_t>(toBoundary);
+            p += static_cast<int64_t>(step * plan.frames);
+            frames -= plan.frames;
+            if (!plan.reachesBoundary) break;
         }
-        const int64_t reached = p >> 32;
-        p = JoinPosition(static_cast<int32_t>(WrapForward(reached, s.loopStart, loopLength)),
-                         static_cast<uint32_t>(p));
+        p = WrapForward(p, s.loopStart, loopLength);
     }
     StorePosition(voice, p);
 }
@@ -55,7 +45,7 @@ bool IsSilentAndSettled(const Voice& voice) {
 // wraps would in the loop repeated end to end: the span is then mixed in one chunk from such a
 // copy. Returns false, with nothing changed, where that does not hold.
 bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
-                            uint32_t vectorBits) {
+                            const MixerKernels& kernels) {
     constexpr int64_t kMaxPoints = 2048;
     const Sample& s = *voice.sample;
     const int64_t loopStart = s.loopStart, loopEnd = LoopEnd(s), loopLength = s.loopLength;
@@ -66,9 +56,11 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     const int64_t start = JoinPosition(voice.position, voice.positionFraction);
     const int64_t first = voice.position;
     const int64_t last = (start + static_cast<int64_t>(step * (frames - 1))) >> 32;
-    if (last + 1 - first + PaddedSample::kRoom > kMaxPoints) return false;
+    // The last frame reads up to the point after `last`; beyond that, what the kernels read ahead.
+    const int64_t count = last + 2 - first + kernels.readAhead;
+    if (count > kMaxPoints) return false;
 
-    // The chunks the span would take, position by position.
+    // The chunks the span would take, as the planner gives them to the chunk loop.
     const int64_t end_fp32_32 = loopEnd << 32;
     int64_t p = start;
     int wraps = 0;
@@ -76,15 +68,15 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     for (uint32_t left = frames; left > 0;) {
         wraps += static_cast<int>(OrdinaryForwardWraps(p, left, step, loopEnd, loopLength));
         if (left == 0) break;
-        const int64_t distance = end_fp32_32 - p;
-        const uint64_t toBoundary = FramesToBoundaryNear(distance, step, left, near);
-        const uint64_t chunk = std::min<uint64_t>(toBoundary, left);
-        if (chunk > 0 && p + static_cast<int64_t>(step * (chunk - 1)) >= end_fp32_32) {
+        const ChunkPlan plan = PlanChunk(voice, p, false, left, near);
+        if (plan.kind != ChunkPlan::kChunk) return false;
+        if (p + static_cast<int64_t>(step * (plan.frames - 1)) >= end_fp32_32) {
             return false;  // a frame would read at the loop end
         }
-        p += static_cast<int64_t>(step * chunk);
-        left -= static_cast<uint32_t>(chunk);
-        if (toBoundary > chunk) break;
+        p += static_cast<int64_t>(step * plan.frames);
+        left -= plan.frames;
+        if (!plan.reachesBoundary) break;
+        // Only a wrap back by exactly one loop length keeps the frames on the unrolled copy.
         if (p < end_fp32_32 || p - end_fp32_32 >= (loopLength << 32)) return false;
         p -= loopLength << 32;
         ++wraps;
@@ -97,7 +89,6 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
         return false;  // (the ramp set-up is what the chunk loop does first as well)
     }
     int16_t unrolled[kMaxPoints];
-    const int64_t count = last + 1 - first + PaddedSample::kRoom;
     // The points up to the loop end as they are; beyond it each point repeats the one a loop length
     // before it (the loop end holds a copy of the loop start). Those come from the sample while
     // they lie before the copy's first point, then from the copy itself in runs that double: one
@@ -115,21 +106,10 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
         copy(i, unrolled + i - run, std::min(run, count - i));
     }
     const int64_t relative = start - (first << 32);
-    MixSteadyVectors(vectorBits, unrolled, static_cast<uint32_t>(count), relative,
-                     static_cast<int64_t>(step), voice.leftVolume, voice.rightVolume, accumulator,
-                     frames);
+    kernels.mixSteady(unrolled, static_cast<uint32_t>(count), relative, static_cast<int64_t>(step),
+                      voice.leftVolume, voice.rightVolume, accumulator, frames);
     StorePosition(voice, p);
     return true;
-}
-
-void PaddedSample::Prepare(const int16_t* sampleData, uint32_t samplePoints) {
-    data = sampleData;
-    points = samplePoints;
-    if (samplePoints > kMaxPoints) return;
-    std::memcpy(copy, sampleData, samplePoints * sizeof(int16_t));
-    std::memset(copy + samplePoints, 0, kRoom * sizeof(int16_t));
-    data = copy;
-    points = samplePoints + kRoom;
 }
 
 }  // namespace xm::mixer

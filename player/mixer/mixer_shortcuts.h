@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "player/mixer/mixer_kernels.h"
 #include "player/song/records.h"
 
 namespace xm::mixer {
@@ -14,9 +15,9 @@ bool IsSilentAndSettled(const Voice& voice);
 // Moves a silent, settled voice on a forward loop (moving forward) by `frames` frames.
 void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames);
 
-// Mixes `frames` frames of a heard voice on a short forward loop in one vector chunk (128, 256
-// or 512 bits); false, with the voice unchanged but for its ramp set-up, where it cannot.
+// Mixes `frames` frames of a heard voice on a short forward loop in one chunk of `kernels`'
+// steady loop; false, with the voice unchanged but for its ramp set-up, where it cannot.
 bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
-                            uint32_t vectorBits);
+                            const MixerKernels& kernels);
 
 }  // namespace xm::mixer

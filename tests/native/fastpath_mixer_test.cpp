@@ -6,15 +6,18 @@
 #include <random>
 #include <vector>
 
+#include "player/mixer/block_conversion.h"
 #include "player/mixer/mixer.h"
 #include "player/mixer/mixer_frames.h"
-#include "player/mixer/mixer_simd.h"
+#include "player/mixer/mixer_kernels.h"
 #include "player/song/records.h"
+#include "tests/native/support/mixer_widths.h"
 
 namespace {
 
 using xm::Sample;
 using xm::Voice;
+using xm::test::MixerWidth;
 
 // The plain loops alone: what every shortcut and vector loop must match.
 constexpr xm::MixerOptions kPlain{false, 0};
@@ -113,32 +116,43 @@ bool SameVoices(const RandomSong& a, const RandomSong& b) {
     return true;
 }
 
-// The vector widths this processor and build offer, each to be compared with the plain loops.
-std::vector<uint32_t> VectorWidths() {
-    std::vector<uint32_t> widths{0};
-    for (uint32_t bits : {128u, 256u, 512u}) {
-        if (xm::WidestMixerVectors() >= bits) widths.push_back(bits);
+// Mixes `count` random songs with `options` and with the plain loops alone, and compares the
+// sums and where every voice ends.
+void ExpectRandomSongsMixAsThePlainLoops(const xm::MixerOptions& options, uint32_t count) {
+    for (uint32_t seed = 1; seed <= count; ++seed) {
+        RandomSong fast(seed, 1 + static_cast<int>(seed % 16));
+        RandomSong slow(seed, 1 + static_cast<int>(seed % 16));
+        const auto fastOut = fast.Render(seed * 7, 40, options);
+        const auto slowOut = slow.Render(seed * 7, 40, kPlain);
+        ASSERT_EQ(fastOut.size(), slowOut.size());
+        ASSERT_TRUE(fastOut == slowOut) << "seed " << seed << ", vectors of " << options.vectorBits;
+        ASSERT_TRUE(SameVoices(fast, slow))
+            << "seed " << seed << ", vectors of " << options.vectorBits;
     }
-    static const bool said = [] {
-        std::printf("vector widths offered here: up to %u bits\n", xm::WidestMixerVectors());
-        return true;
-    }();
-    (void)said;
-    return widths;
+    std::printf("%u random songs compared, vectors of %u bits\n", count, options.vectorBits);
 }
 
-TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithAndWithoutShortcuts) {
-    for (uint32_t width : VectorWidths()) {
-        for (uint32_t seed = 1; seed <= 60; ++seed) {
-            RandomSong fast(seed, 1 + static_cast<int>(seed % 16));
-            RandomSong slow(seed, 1 + static_cast<int>(seed % 16));
-            const auto fastOut = fast.Render(seed * 7, 40, {true, width});
-            const auto slowOut = slow.Render(seed * 7, 40, kPlain);
-            ASSERT_EQ(fastOut.size(), slowOut.size());
-            ASSERT_TRUE(fastOut == slowOut) << "seed " << seed << ", vectors of " << width;
-            ASSERT_TRUE(SameVoices(fast, slow)) << "seed " << seed << ", vectors of " << width;
-        }
+class MixerWidths : public testing::TestWithParam<MixerWidth> {
+  protected:
+    // The options that pick this case's width; the case is skipped where the processor lacks it.
+    xm::MixerOptions Options() const {
+        const MixerWidth width = GetParam();
+        return {true, width.bits()};
     }
+};
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(MixerWidths);
+INSTANTIATE_TEST_SUITE_P(Built, MixerWidths, testing::ValuesIn(xm::test::BuiltMixerWidths()),
+                         xm::test::MixerWidthName);
+
+TEST(MixerFastPaths, RandomVoicesMixBitIdenticallyWithShortcutsAlone) {
+    ExpectRandomSongsMixAsThePlainLoops({true, 0}, xm::test::RandomSongCount(60));
+}
+
+TEST_P(MixerWidths, RandomVoicesMixBitIdenticallyToThePlainLoops) {
+    XM_SKIP_WIDTH_NOT_HERE(GetParam());
+    // The options ask for this width, and get it.
+    ASSERT_EQ(xm::mixer::ChooseKernels(Options()).bits, GetParam().bits());
+    ExpectRandomSongsMixAsThePlainLoops(Options(), xm::test::RandomSongCount(60));
 }
 
 // One voice on one sample, in two one-channel songs: one mixed with the mixer's defaults (or the
@@ -203,18 +217,40 @@ TEST(MixerFastPaths, SilentVoiceBeyondItsSampleKeepsItsStep) {
     EXPECT_TRUE(fastSums == plainSums);
 }
 
+// A one-point loop at the first point, the voice a hair short of the loop end: the frame count to
+// the end is 0, and a wrap that fell short keeps it at the first point; it must still move on
+// (it once stood there for ever), the same way with and without shortcuts.
+TEST(MixerFastPaths, VoiceJustShortOfAOnePointLoopsEndMovesOn) {
+    std::vector<int16_t> points{1000, 1000, 0, 0};
+    for (const bool heard : {true, false}) {
+        TwoWays song(points, 1, 0, 1, 1);
+        song.fast[0].positionFraction = 0xFFFFFFF0;
+        song.fast[0].stepFraction = 0xFFFFFFFF;
+        const int32_t volume = heard ? 64 * 128 : 0;
+        song.fast[0].leftTarget = song.fast[0].rightTarget = volume / 128;
+        song.fast[0].leftVolume = song.fast[0].rightVolume = volume;
+        song.fast[0].rampTargets = static_cast<uint32_t>(volume / 128) * 0x10001u;
+        song.plain[0] = song.fast[0];
+        std::vector<int32_t> fastSums(2 * 300), plainSums(2 * 300);
+        song.Mix(fastSums.data(), plainSums.data(), 300);
+        EXPECT_TRUE(fastSums == plainSums);
+        EXPECT_EQ(song.fast[0].positionFraction, song.plain[0].positionFraction);
+        EXPECT_EQ(plainSums[2 * 299], heard ? 64 * 1000 * 64 : 0);  // 64 s0 x volume / 128
+    }
+}
+
 // The frames to a loop's end are counted on positions and steps shifted right by 5, which now
 // and then gives a frame more or less than the exact count. Loop 4..12, 1/32 point per frame:
 // - a step 31/2^32 longer, from 2^27 - 32 past the loop start: 256 frames where 255 reach the
 //   end, so the 256th reads the point after the loop end (30000), not the loop's second point;
 // - from 2^27 - 5 past it: 255 frames where 256 are needed, so the voice wraps from just short
 //   of the end to just short of the loop start, and its 256th frame reads point 3, not 11.
-TEST(MixerFastPaths, LoopEndsCountedAFrameLateOrEarlyPlayAsInThePlainLoops) {
+void ExpectLoopEndsCountedAFrameOffPlayAsThePlainLoops(const xm::MixerOptions& options) {
     struct Case {
         uint32_t fraction, stepFraction;
     };
     for (const Case c : {Case{(1u << 27) - 32, (1u << 27) + 31}, Case{(1u << 27) - 5, 1u << 27}}) {
-        for (uint32_t width : VectorWidths()) {
+        {
             std::vector<int16_t> points(23, 0);
             points[3] = -20000;
             points[11] = 20000;
@@ -230,19 +266,31 @@ TEST(MixerFastPaths, LoopEndsCountedAFrameLateOrEarlyPlayAsInThePlainLoops) {
             fast[0].rampTargets = 127u << 16 | 127u;
             plain[0] = fast[0];
             std::vector<int32_t> fastSums(2 * 600), plainSums(2 * 600);
-            song.Mix(fastSums.data(), plainSums.data(), 600, {true, width});
+            song.Mix(fastSums.data(), plainSums.data(), 600, options);
             EXPECT_NE(plainSums[2 * 255], 0);
-            EXPECT_TRUE(fastSums == plainSums) << c.fraction << ", vectors of " << width;
+            EXPECT_TRUE(fastSums == plainSums)
+                << c.fraction << ", vectors of " << options.vectorBits;
             EXPECT_EQ(fast[0].position, plain[0].position);
             EXPECT_EQ(fast[0].positionFraction, plain[0].positionFraction);
         }
     }
 }
 
+TEST(MixerFastPaths, LoopEndsCountedAFrameLateOrEarlyPlayAsInThePlainLoops) {
+    ExpectLoopEndsCountedAFrameOffPlayAsThePlainLoops({true, 0});
+}
+
+TEST_P(MixerWidths, LoopEndsCountedAFrameLateOrEarlyPlayAsInThePlainLoops) {
+    XM_SKIP_WIDTH_NOT_HERE(GetParam());
+    ExpectLoopEndsCountedAFrameOffPlayAsThePlainLoops(Options());
+}
+
 // The vector loops split every 64-bit product of the plain loops into parts that fit their
 // multipliers: full-scale points of both signs, every fraction bit, volumes up to the 32767
 // they accept and ramps in both directions must give the same sums and positions.
-TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
+TEST_P(MixerWidths, KernelsMatchPlainLoopsAtTheEdgesOfTheirRange) {
+    XM_SKIP_WIDTH_NOT_HERE(GetParam());
+    const xm::mixer::MixerKernels& kernels = *GetParam().kernels;
     std::mt19937 engine(11);
     auto rng = [&] { return static_cast<uint32_t>(engine()); };
     std::vector<int16_t> data(4096 + 64);
@@ -265,24 +313,59 @@ TEST(MixerFastPaths, VectorLoopsMatchPlainLoopsAtTheEdgesOfTheirRange) {
         const int32_t increment = rng() % 2 == 0 ? 0
                                   : left > 16383 ? -left / n
                                                  : (32767 - left) / n;
-        for (uint32_t bits : {128u, 256u, 512u}) {
-            if (bits > xm::WidestMixerVectors()) continue;
+        {
+            const uint32_t bits = kernels.bits;
             std::vector<int32_t> plain(2 * frames, 7), vector(2 * frames, 7);
             const auto* points = data.data();
             const auto count = static_cast<uint32_t>(data.size());
             const int64_t a =
                 xm::mixer::MixSteady(points, start, step, left, right, plain.data(), frames);
-            const int64_t b = xm::mixer::MixSteadyVectors(bits, points, count, start, step, left,
-                                                          right, vector.data(), frames);
+            const int64_t b =
+                kernels.mixSteady(points, count, start, step, left, right, vector.data(), frames);
             ASSERT_EQ(a, b) << round;
             ASSERT_TRUE(plain == vector) << "steady, round " << round << ", vectors of " << bits;
             int32_t l1 = left, r1 = left, l2 = left, r2 = left;
             xm::mixer::MixRamping(points, start, -step, l1, r1, increment, 0, plain.data(), frames);
-            xm::mixer::MixRampingVectors(bits, points, count, start, -step, l2, r2, increment, 0,
-                                         vector.data(), frames);
+            kernels.mixRamping(points, count, start, -step, l2, r2, increment, 0, vector.data(),
+                               frames);
             ASSERT_EQ(l1, l2) << round;
             ASSERT_TRUE(plain == vector) << "ramping, round " << round << ", vectors of " << bits;
         }
+    }
+}
+
+// Each width's block conversion against the plain one: sums at the rounding edges (remainders
+// 8159 and 8160), around the clamp, at both ends of the 32-bit range, at master volumes up to
+// unity.
+TEST_P(MixerWidths, BlockConversionMatchesThePlainConversion) {
+    XM_SKIP_WIDTH_NOT_HERE(GetParam());
+    const xm::mixer::MixerKernels& kernels = *GetParam().kernels;
+    ASSERT_NE(kernels.convertBlock, nullptr);
+    std::mt19937 engine(5);
+    constexpr uint32_t kFrames = 1024;
+    std::vector<int32_t> sums(2 * kFrames);
+    const int32_t edges[] = {0,
+                             8159,
+                             8160,
+                             16320 + 8159,
+                             16320 + 8160,
+                             32767 * 16320 - 8161,
+                             32767 * 16320 + 8160,
+                             INT32_MAX,
+                             INT32_MIN,
+                             -1};
+    for (size_t i = 0; i < sums.size(); ++i) {
+        const int32_t edge = edges[engine() % 10];
+        sums[i] = engine() % 3 == 0 ? static_cast<int32_t>(engine())
+                  : engine() % 2    ? edge
+                                    : static_cast<int32_t>(0u - static_cast<uint32_t>(edge));
+    }
+    for (uint32_t volume : {1u, 12345u, 32767u, 32768u}) {
+        std::vector<int16_t> plain(2 * kFrames), vector(2 * kFrames);
+        const uint32_t a = xm::ConvertBlock(sums.data(), plain.data(), kFrames, volume, kPlain);
+        const uint32_t b = kernels.convertBlock(sums.data(), vector.data(), kFrames, volume);
+        EXPECT_EQ(a, b) << "levels at volume " << volume;
+        EXPECT_TRUE(plain == vector) << "volume " << volume;
     }
 }
 

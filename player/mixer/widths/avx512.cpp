@@ -1,34 +1,39 @@
+// The 512-bit kernels (AVX-512 F, BW and DQ): 16 frames at a time. Built with those instruction
+// sets (player/mixer/CMakeLists.txt) and run only where the processor has them (ChooseKernels);
+// nothing here is shared with the rest of the build.
+//
+// Where these loops depart from the common design (vector_loops.h), and why:
+// - They take the plain loops' products as they are, 32 x 32 -> 64 bits (vpmuldq), instead of
+//   splitting them into 16-bit multiply-adds: the interpolation is Interpolate's formula itself,
+//   and each side is SideProduct's floor((p + bias) / 128). With 16 lanes a 64-bit product costs
+//   about what the split costs, and needs no split fraction or biased volumes.
+// - A group reads its point pairs with a word permutation of one or two 32-point windows where its
+//   reads lie close together (steps below about 4 points), instead of one read per frame: this is
+//   what makes 16 frames a group pay. It is why these loops want `points` and room to read ahead.
+// - Steady volumes of whole target steps take v x T as one 32-bit product (vpmulld) per side.
+// These loops came before the common design reached 16 lanes and were tuned on their own (bc939b4:
+// one group loop and v x T, +25 to 30% on whole songs); they stay until the common design, run
+// 16 frames at a time with these reads, measures as fast.
+// The ramps' arithmetic (AdvanceVolume, wrapping increments) and the accumulator's are the same.
+#include <immintrin.h>
+
 #include <cstring>
 
 #include "player/mixer/mixer_frames.h"
-#include "player/mixer/mixer_simd.h"
-
-#ifdef XM_MIXER_WIDE
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12's AVX-512 headers build their results from deliberately undefined vectors, which its
-// own analysis then reports as (possibly) uninitialised.
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#endif
-#include <immintrin.h>
-#endif
+#include "player/mixer/mixer_kernels.h"
+#include "player/mixer/widths/vector_conversion.h"
+#include "player/mixer/widths/vector_lanes.h"
 
 namespace xm::mixer {
 
-#ifdef XM_MIXER_WIDE
-
 namespace {
-
-// The helpers are inlined whatever the optimisation level: a call passing 64-byte vectors costs
-// more than the helper.
-#define XM_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq")))
 
 // 16 frames at a time; positions as 64-bit lanes, frames 0..7 and 8..15.
 struct Positions {
     __m512i low, high;
 };
 
-XM_AVX512 XM_FRAME_INLINE Positions StartPositions(int64_t p, int64_t s) {
+XM_FRAME_INLINE Positions StartPositions(int64_t p, int64_t s) {
     const __m512i frame = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
     const __m512i offsets = _mm512_mullo_epi64(frame, _mm512_set1_epi64(s));
     const __m512i start = _mm512_add_epi64(_mm512_set1_epi64(p), offsets);
@@ -37,9 +42,8 @@ XM_AVX512 XM_FRAME_INLINE Positions StartPositions(int64_t p, int64_t s) {
 
 // The points that 16 frames read: the point in the low half of each 32-bit lane, the next point
 // in the high half. Only the first `lanes` frames read memory; the others get arbitrary values.
-XM_AVX512 XM_FRAME_INLINE __m512i LoadPairs(const int16_t* data, uint32_t points,
-                                            int64_t position_fp32_32, int64_t step_fp32_32,
-                                            __m512i whole, uint32_t lanes) {
+XM_FRAME_INLINE __m512i LoadPairs(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                                  int64_t step_fp32_32, __m512i whole, uint32_t lanes) {
     const int64_t first = position_fp32_32 >> 32;
     const int64_t last = (position_fp32_32 + (lanes - 1) * step_fp32_32) >> 32;
     const int64_t base = first < last ? first : last;
@@ -65,14 +69,14 @@ XM_AVX512 XM_FRAME_INLINE __m512i LoadPairs(const int16_t* data, uint32_t points
 }
 
 // Moves the low half of each 64-bit lane to the high half and back.
-XM_AVX512 XM_FRAME_INLINE __m512i SwapHalves(__m512i x) {
+XM_FRAME_INLINE __m512i SwapHalves(__m512i x) {
     return _mm512_shuffle_epi32(x, _MM_PERM_CDAB);
 }
 
 // Interpolated points with 6 extra bits for 16 frames, as Interpolate computes them.
-XM_AVX512 XM_FRAME_INLINE __m512i InterpolateSixteen(const int16_t* data, uint32_t points,
-                                                     int64_t position_fp32_32, int64_t step_fp32_32,
-                                                     const Positions& p, uint32_t lanes = 16) {
+XM_FRAME_INLINE __m512i InterpolateSixteen(const int16_t* data, uint32_t points,
+                                           int64_t position_fp32_32, int64_t step_fp32_32,
+                                           const Positions& p, uint32_t lanes = 16) {
     const __m512i oddWords =
         _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
     const __m512i evenWords =
@@ -95,13 +99,13 @@ XM_AVX512 XM_FRAME_INLINE __m512i InterpolateSixteen(const int16_t* data, uint32
 // floor((p + bias) / 128) of the 64-bit products p of the even 32-bit lanes of v and volume, in
 // the low half of each 64-bit lane. With a bias of 64 for negative products this is
 // ((p >> 6) + (p < 0)) >> 1.
-XM_AVX512 XM_FRAME_INLINE __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
+XM_FRAME_INLINE __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
     return _mm512_srli_epi64(_mm512_add_epi64(_mm512_mul_epi32(v, volume), bias), 7);
 }
 
 // Adds the interleaved sums of 16 frames (frames 0..7 in `a`, 8..15 in `b`) to the
 // accumulator, only those of the first `lanes` frames.
-XM_AVX512 XM_FRAME_INLINE void AddInterleaved(int32_t* out, __m512i a, __m512i b, uint32_t lanes) {
+XM_FRAME_INLINE void AddInterleaved(int32_t* out, __m512i a, __m512i b, uint32_t lanes) {
     if (lanes == 16) {
         _mm512_storeu_si512(out, _mm512_add_epi32(_mm512_loadu_si512(out), a));
         _mm512_storeu_si512(out + 16, _mm512_add_epi32(_mm512_loadu_si512(out + 16), b));
@@ -119,10 +123,10 @@ XM_AVX512 XM_FRAME_INLINE void AddInterleaved(int32_t* out, __m512i a, __m512i b
 // Both sides at volumes anywhere in 0..32767, moving by their increments while ramping. Volumes
 // are 0 or more, so a product is negative exactly when its point is (a zero product is not moved
 // by the bias).
-struct AnySides {
+struct AnySidesBy64 {
     __m512i left, right, leftStep, rightStep;
 
-    XM_AVX512 XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
+    XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
         const __m512i vOdd = SwapHalves(v);
         const __m512i bias = _mm512_and_si512(_mm512_srai_epi32(v, 31), _mm512_set1_epi32(64));
         const __m512i biasEven = _mm512_and_si512(bias, _mm512_set1_epi64(0xFFFFFFFF));
@@ -140,7 +144,7 @@ struct AnySides {
         AddInterleaved(accumulator, _mm512_permutex2var_epi64(even, firstHalf, odd),
                        _mm512_permutex2var_epi64(even, secondHalf, odd), lanes);
     }
-    XM_AVX512 XM_FRAME_INLINE void Advance() {
+    XM_FRAME_INLINE void Advance() {
         left = _mm512_add_epi32(left, leftStep);
         right = _mm512_add_epi32(right, rightStep);
     }
@@ -148,10 +152,10 @@ struct AnySides {
 
 // Both sides at steady volumes of whole target steps, 128 T (as the narrower loops take them):
 // SideProduct is then exactly v x T, which fits 32 bits.
-struct WholeSides {
+struct WholeSidesBy32 {
     __m512i left, right;  // T
 
-    XM_AVX512 XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
+    XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
         const __m512i l = _mm512_mullo_epi32(v, left), r = _mm512_mullo_epi32(v, right);
         const __m512i first =
             _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
@@ -160,11 +164,11 @@ struct WholeSides {
         AddInterleaved(accumulator, _mm512_permutex2var_epi32(l, first, r),
                        _mm512_permutex2var_epi32(l, second, r), lanes);
     }
-    XM_AVX512 XM_FRAME_INLINE void Advance() {}
+    XM_FRAME_INLINE void Advance() {}
 };
 
 // `first`, first + increment, .. (wrapping) for 16 frames.
-XM_AVX512 XM_FRAME_INLINE __m512i Series(int32_t first, int32_t increment) {
+XM_FRAME_INLINE __m512i SeriesOf16(int32_t first, int32_t increment) {
     const __m512i frame = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     return _mm512_add_epi32(_mm512_set1_epi32(first),
                             _mm512_mullo_epi32(frame, _mm512_set1_epi32(increment)));
@@ -172,9 +176,9 @@ XM_AVX512 XM_FRAME_INLINE __m512i Series(int32_t first, int32_t increment) {
 
 // Groups of 16 frames, then the rest as one more group of which only the first frames are added.
 template <class Sides>
-XM_AVX512 XM_FRAME_INLINE int64_t MixSixteens(const int16_t* data, uint32_t points,
-                                              int64_t position_fp32_32, int64_t step_fp32_32,
-                                              Sides sides, int32_t* accumulator, uint32_t frames) {
+XM_FRAME_INLINE int64_t MixSixteens(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                                    int64_t step_fp32_32, Sides sides, int32_t* accumulator,
+                                    uint32_t frames) {
     const uint32_t groups = frames / 16;
     Positions p = StartPositions(position_fp32_32, step_fp32_32);
     const __m512i advance = _mm512_set1_epi64(16 * step_fp32_32);
@@ -197,48 +201,65 @@ XM_AVX512 XM_FRAME_INLINE int64_t MixSixteens(const int16_t* data, uint32_t poin
 // Clears the vector registers' upper halves before the SSE code that follows runs: with them
 // left in use, every SSE instruction after pays for merging them (GCC puts this in by itself only
 // where it optimises for speed, not for size).
-XM_AVX512 XM_FRAME_INLINE void LeaveWideVectors() {
+XM_FRAME_INLINE void LeaveWideVectors() {
     _mm256_zeroupper();
 }
 
-}  // namespace
-
-bool Avx512Available() {
-    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
-           __builtin_cpu_supports("avx512dq") != 0;
-}
-
-XM_AVX512 int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
-                               int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
-                               int32_t* accumulator, uint32_t frames) {
+int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                     int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
+                     int32_t* accumulator, uint32_t frames) {
     const __m512i left = _mm512_set1_epi32(leftVolume), right = _mm512_set1_epi32(rightVolume);
     const int64_t end =
         ((leftVolume | rightVolume) & 127) == 0
             ? MixSixteens(data, points, position_fp32_32, step_fp32_32,
-                          WholeSides{_mm512_srli_epi32(left, 7), _mm512_srli_epi32(right, 7)},
+                          WholeSidesBy32{_mm512_srli_epi32(left, 7), _mm512_srli_epi32(right, 7)},
                           accumulator, frames)
             : MixSixteens(data, points, position_fp32_32, step_fp32_32,
-                          AnySides{left, right, _mm512_setzero_si512(), _mm512_setzero_si512()},
+                          AnySidesBy64{left, right, _mm512_setzero_si512(), _mm512_setzero_si512()},
                           accumulator, frames);
     LeaveWideVectors();
     return end;
 }
 
-XM_AVX512 int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
-                                int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
-                                int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
-                                uint32_t frames) {
-    const AnySides sides{Series(leftVolume, leftIncrement), Series(rightVolume, rightIncrement),
-                         _mm512_set1_epi32(16 * leftIncrement),
-                         _mm512_set1_epi32(16 * rightIncrement)};
+int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
+                      int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
+                      int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
+                      uint32_t frames) {
+    const AnySidesBy64 sides{
+        SeriesOf16(leftVolume, leftIncrement), SeriesOf16(rightVolume, rightIncrement),
+        _mm512_set1_epi32(static_cast<int32_t>(16 * static_cast<uint32_t>(leftIncrement))),
+        _mm512_set1_epi32(static_cast<int32_t>(16 * static_cast<uint32_t>(rightIncrement)))};
     const int64_t end =
         MixSixteens(data, points, position_fp32_32, step_fp32_32, sides, accumulator, frames);
-    leftVolume += static_cast<int32_t>(frames) * leftIncrement;
-    rightVolume += static_cast<int32_t>(frames) * rightIncrement;
+    leftVolume = AdvanceVolume(leftVolume, leftIncrement, frames);
+    rightVolume = AdvanceVolume(rightVolume, rightIncrement, frames);
     LeaveWideVectors();
     return end;
 }
 
-#endif
+// The block conversion takes the common design (vector_conversion.h), 16 frames at a time.
+struct Avx512 : Lanes<__v16si, __v16su, __v32hi, __v16sf> {
+    static XM_FRAME_INLINE Vector MulhiU16(Vector a, Vector b) {
+        return (Vector)_mm512_mulhi_epu16((__m512i)a, (__m512i)b);
+    }
+    // The packs work within each quarter; the eighths go back in order as they are stored.
+    static XM_FRAME_INLINE Vector Packs(Vector a, Vector b) {
+        return (Vector)_mm512_packs_epi32((__m512i)a, (__m512i)b);
+    }
+    static XM_FRAME_INLINE void StoreWords(int16_t* to, Vector words) {
+        const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+        _mm512_storeu_si512(to, _mm512_permutexvar_epi64(order, (__m512i)words));
+    }
+    static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) {
+        return (Vector)_mm512_madd_epi16((__m512i)a, (__m512i)b);
+    }
+    static XM_FRAME_INLINE void Leave() { LeaveWideVectors(); }
+};
+
+}  // namespace
+
+// Samples of up to 512 points are copied with 64 more, so that a group's windows stay in one read.
+extern const MixerKernels kAvx512Kernels = {
+    512, MixSteady512, MixRamping512, 64, true, ConversionKernelOf<Avx512>, Avx512::kFrames};
 
 }  // namespace xm::mixer

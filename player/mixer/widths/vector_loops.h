@@ -1,13 +1,21 @@
 // The vector mixing loops' one design, whatever the width: 16-bit multiply-adds give exact
 // 32-bit products, so every 64-bit product of the plain loops is split into parts that fit them.
-// `V` supplies a width's operations and how a group of frames reads its point pairs. Included only
-// by the file that builds a width, with that width's instruction set; internal to the mixer.
+// `V` is a width's Lanes (vector_lanes.h) with what only its instruction set does:
+//   Madd(a, b)          the 16-bit multiply-add of each lane's halves;
+//   Series(first, inc)  first + k inc (wrapping) in the lane of each frame k of a group;
+//   Pairs(data, p, s, last)  the point pairs of a group's frames, as PairOfFrame reads them;
+//   AddInterleaved(accumulator, left, right, frames)  adds the first `frames` frames' sums;
+//   Leave()             what the width does before code built for the baseline runs again.
+// Included only by the file that builds a width, with that width's instruction set; internal to
+// the mixer.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
 #include "player/mixer/mixer_frames.h"
+#include "player/mixer/mixer_kernels.h"
+#include "player/mixer/widths/vector_conversion.h"
 
 namespace xm::mixer {
 namespace {
@@ -189,11 +197,39 @@ XM_FRAME_INLINE int64_t MixRampingFrames(const int16_t* data, int64_t position_f
         MixFrames<V>(data, position_fp32_32, step_fp32_32,
                      AnySides<V, true>(leftVolume, rightVolume, leftIncrement, rightIncrement),
                      accumulator, frames);
-    leftVolume = static_cast<int32_t>(static_cast<uint32_t>(leftVolume) +
-                                      frames * static_cast<uint32_t>(leftIncrement));
-    rightVolume = static_cast<int32_t>(static_cast<uint32_t>(rightVolume) +
-                                       frames * static_cast<uint32_t>(rightIncrement));
+    leftVolume = AdvanceVolume(leftVolume, leftIncrement, frames);
+    rightVolume = AdvanceVolume(rightVolume, rightIncrement, frames);
     return end;
+}
+
+// The table's kernels for the width `V` (they read no more than the points they use).
+template <class V>
+int64_t SteadyKernelOf(const int16_t* data, uint32_t /*points*/, int64_t position_fp32_32,
+                       int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
+                       int32_t* accumulator, uint32_t frames) {
+    const int64_t end = MixSteadyFrames<V>(data, position_fp32_32, step_fp32_32, leftVolume,
+                                           rightVolume, accumulator, frames);
+    V::Leave();
+    return end;
+}
+
+template <class V>
+int64_t RampingKernelOf(const int16_t* data, uint32_t /*points*/, int64_t position_fp32_32,
+                        int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
+                        int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
+                        uint32_t frames) {
+    const int64_t end =
+        MixRampingFrames<V>(data, position_fp32_32, step_fp32_32, leftVolume, rightVolume,
+                            leftIncrement, rightIncrement, accumulator, frames);
+    V::Leave();
+    return end;
+}
+
+// The table of a width that follows this design and the common block conversion.
+template <class V>
+constexpr MixerKernels CommonDesignKernels() {
+    return {V::kFrames * 32,       SteadyKernelOf<V>, RampingKernelOf<V>, 0, true,
+            ConversionKernelOf<V>, V::kFrames};
 }
 
 }  // namespace
