@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the end-to-end tests N times in a row, each run from a fresh Wine prefix on its own X
-# display, and prints a summary: how many runs passed, the longest streak of passing runs, and
-# the load beside them. Builds nothing: build the win64 preset first.
+# display, and prints a summary: how many runs passed, the longest streak of passing runs, the
+# load beside them, and how long each closed program took to end. Builds nothing: build the
+# win64 preset first.
 #
 #   tests/e2e/repeat.sh N [--load] [-R REGEX]
 #
@@ -84,8 +85,11 @@ for ((i = 1; i <= runs; i++)); do
   stop_wine
   rm -rf "$prefix"
   prefix=""
-  printf 'run %d: %s (%d s, load average %s)\n' "$i" "$result" $((SECONDS - start)) \
-    "$(cut -d' ' -f1-3 /proc/loadavg)"
+  # How long each closed program took to end, as the tests report it.
+  closes=$(grep -ohE '(process|ended|closed) in [0-9]+ ms' "$build/Testing/Temporary/LastTest.log" \
+    2>/dev/null | grep -oE '[0-9]+' | tr '\n' ' ' || true)
+  printf 'run %d: %s (%d s, load average %s; closes took %sms)\n' "$i" "$result" \
+    $((SECONDS - start)) "$(cut -d' ' -f1-3 /proc/loadavg)" "${closes:-? }"
 done
 
 echo "repeat: after: $(uptime)"

@@ -173,6 +173,46 @@ TEST(GlobalVolume, SetAndSlideWithSharedMemory) {
     EXPECT_EQ(s.song.module().globalVolumeSlideMemory, 0x04);
 }
 
+// What a parameter of 0, or a nibble of 0, keeps of what an earlier non-zero one stored, read
+// after the first tick of the row with the 0. Effect 0 stands for the volume column's F.
+TEST(EffectMemory, ZeroKeepsWhatWasStored) {
+    struct Case {
+        const char* name;
+        uint8_t effect, stored, zero;
+        uint8_t Channel::*memory;
+        int expected;
+    };
+    const Case cases[] = {
+        {"100", 0x01, 0x05, 0x00, &Channel::portamentoMemory, 5},
+        {"300", 0x03, 0x05, 0x00, &Channel::tonePortamentoSpeed, 5},
+        {"volume F0", 0x00, 0xF2, 0xF0, &Channel::tonePortamentoSpeed, 32},
+        {"40y", 0x04, 0x48, 0x08, &Channel::vibratoSpeed, 4},
+        {"4x0", 0x04, 0x48, 0x40, &Channel::vibratoDepth, 8},
+        {"70y", 0x07, 0x48, 0x08, &Channel::tremoloSpeed, 4},
+        {"7x0", 0x07, 0x48, 0x40, &Channel::tremoloDepth, 8},
+        {"A00", 0x0A, 0x02, 0x00, &Channel::volumeSlideMemory, 2},
+        {"P00", 0x19, 0x0F, 0x00, &Channel::panningSlideMemory, 0x0F},
+        {"R00 action", 0x1B, 0x52, 0x00, &Channel::retriggerAction, 5},
+        {"R00 interval", 0x1B, 0x52, 0x00, &Channel::retriggerInterval, 2},
+        {"T00 on", 0x1D, 0x21, 0x00, &Channel::tremorOnTime, 2},
+        {"T00 off", 0x1D, 0x21, 0x00, &Channel::tremorOffTime, 1},
+        {"X20", 0x21, 0x27, 0x20, &Channel::extraFinePortamentoDownMemory, 7},
+        {"E20", 0x0E, 0x23, 0x20, &Channel::finePortamentoDownMemory, 3},
+    };
+    for (const Case& c : cases) {
+        VolumeSong s;
+        if (c.effect == 0) {
+            s.Row(1).volume = c.stored;
+            s.Row(2).volume = c.zero;
+        } else {
+            s.Row(1) = Cell{0, 0, 0, c.effect, c.stored};
+            s.Row(2) = Cell{0, 0, 0, c.effect, c.zero};
+        }
+        s.Ticks(13);
+        EXPECT_EQ(s.channel().*c.memory, c.expected) << c.name;
+    }
+}
+
 TEST(Panning, SetAndSlideWithinTheRange) {
     VolumeSong s(4);
     s.Row(1) = Cell{0, 0, 0, 0x08, 0xF8};  // 8F8
@@ -208,13 +248,18 @@ TEST(Tremor, T21GivesThreeTicksOnAndTwoOffAcrossRowsAndNotes) {
 TEST(Tremolo, LastLevelStaysWhenTheTremoloEnds) {
     VolumeSong s(4);
     s.Row(0).effect = 0x07;
-    s.Row(0).param = 0x8F;  // speed 8, depth 15
+    s.Row(0).param = 0x8F;                 // speed 8, depth 15
+    s.Row(1) = Cell{0, 0, 0, 0x07, 0x00};  // goes on: the level stays only once it ends
     s.Ticks(4);
     // Later ticks at positions 0, 8, 16: the last level is sine 127 * 15 >> 5 = 59.
     EXPECT_EQ(s.channel().volumeDelta, 59);
     EXPECT_EQ(s.channel().volume, 32);
+    s.Ticks(4);
+    // Positions 24, 32, 40: the last level is (-90 * 15) >> 5 = -43.
+    EXPECT_EQ(s.channel().volumeDelta, -43);
+    EXPECT_EQ(s.channel().volume, 32);
     s.Ticks(1);
-    EXPECT_EQ(s.channel().volume, 91);
+    EXPECT_EQ(s.channel().volume, -11);
     EXPECT_EQ(s.channel().volumeDelta, 0);
 }
 

@@ -238,6 +238,34 @@ TEST(Envelope, SetEnvelopePositionMovesIntoTheEnvelope) {
     RunOneTick(s.song.module());
     EXPECT_EQ(c.volumeEnvelopeFinished, 1);
     EXPECT_EQ(c.volumeEnvelopeOutput, 0);
+    // L10, on point 1's tick: the search stops before that point, which is reached next tick.
+    s.song.At(0, 3, 0) = Cell{0, 0, 0, 0x15, 10};
+    RunOneTick(s.song.module());
+    EXPECT_EQ(c.volumeEnvelopeOutput, 63);  // 10 ticks of the truncated 6.4
+    EXPECT_EQ(c.volumeEnvelopeNext, 1);
+    EXPECT_EQ(c.volumeEnvelopeFinished, 0);
+    RunOneTick(s.song.module());
+    EXPECT_EQ(c.volumeEnvelopeOutput, 64);
+}
+
+// Only the loop end point itself jumps back: a position set past it plays on to the end.
+TEST(Envelope, PositionSetPastTheLoopEndPlaysOnToTheEnd) {
+    EnvelopeSong s;
+    SetVolumeEnvelope(s.song.instrument(0), {{0, 0}, {4, 32}, {8, 64}, {12, 0}},
+                      kEnvelopeOn | kEnvelopeLoop, 0, /*loopStart=*/0, /*loopEnd=*/1);
+    s.song.At(0, 0, 0).effect = 0x15;  // L06: between points 1 and 2
+    s.song.At(0, 0, 0).param = 6;
+    const std::vector<int32_t> expected = {48, 56, 64, 64, 48, 32, 16, 0, 0, 0};
+    EXPECT_EQ(s.Outputs(10), expected);
+}
+
+// Ticks that fall between two points give a slope of the opposite sign, as the division gives
+// it; the value stays within 0..64.
+TEST(Envelope, FallingTicksSlopeTheOtherWay) {
+    EnvelopeSong s;
+    SetVolumeEnvelope(s.song.instrument(0), {{0, 32}, {2, 32}, {1, 0}}, kEnvelopeOn);
+    const std::vector<int32_t> expected = {32, 32, 32, 64, 64};
+    EXPECT_EQ(s.Outputs(5), expected);
 }
 
 TEST(AutoVibrato, WaveShapes) {

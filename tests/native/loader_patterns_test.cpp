@@ -99,8 +99,8 @@ TEST(AddedPatterns, OrderEntriesPastTheStoredPatternsGetEmpty64RowPatterns) {
     XmSong song = PlainSong();
     song.channels = 5;
     song.patterns.assign(13, EmptyPattern(32, 5));
-    song.orders = {0, 20, 3, 12, 250};
-    song.songLength = 4;  // entries past the song length do not count
+    song.orders = {0, 12, 3, 20, 250};  // the highest entry last of those in the song
+    song.songLength = 4;                // entries past the song length do not count
     auto loaded = LoadXm(BuildXm(song));
     ASSERT_TRUE(loaded->ok);
     const xm::Module& m = loaded->module;

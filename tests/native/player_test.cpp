@@ -264,9 +264,9 @@ TEST_F(PlayerTest, NoLoopSongEndsByItselfAndReleasesEverything) {
     ASSERT_NE(Play(song, xm::PlayNoLoop), nullptr);
     for (int i = 0; i < 20 && device_.IsOpen(); ++i) {
         device_.Advance(4 * kBlock);
-        device_.WaitForQueries(2, 1s);
+        ASSERT_TRUE(device_.WaitForQueriesOrClose(2, 5s)) << "the worker stopped asking";
     }
-    ASSERT_TRUE(device_.WaitForClose(5s));
+    ASSERT_FALSE(device_.IsOpen()) << "the song played 80 blocks on";
     EXPECT_EQ(device_.CloseCount(), 1);
     {
         std::lock_guard guard(State().lock);
@@ -307,11 +307,16 @@ TEST_F(PlayerTest, OnceTheTitleIsEmptyTheGettersReportNothing) {
             seen[2] = GetPlayTime();
             done = true;
         });
-        for (int i = 0; i < 40 && !done && device_.IsOpen(); ++i) {
+        bool asking = true;
+        for (int i = 0; i < 40 && asking && !done && device_.IsOpen(); ++i) {
             device_.Advance(4 * kBlock);
-            device_.WaitForQueries(2, 200ms);  // the last wait finds a worker that has ended
+            asking = device_.WaitForQueriesOrClose(2, 5s);
         }
+        const bool ended = !device_.IsOpen();
+        if (!ended) PlaySong(nullptr, 0, 0);  // lets the reader see an empty title
         reader.join();
+        ASSERT_TRUE(asking) << "the worker stopped asking, round " << round;
+        ASSERT_TRUE(ended) << "the song played 160 blocks on, round " << round;
         ASSERT_EQ(seen[0], 0u) << "levels, round " << round;
         ASSERT_EQ(seen[1], 0u) << "position, round " << round;
         ASSERT_EQ(seen[2], 0u) << "play time, round " << round;

@@ -197,7 +197,10 @@ TEST_F(LanguageSettings, ThreeFoldersWithoutTheSettingThenCancelWarnsFourTimes) 
 
     EXPECT_EQ(dialogs.log, (std::vector<std::wstring>{kWarning, kBrowse, kWarning, kBrowse,
                                                       kWarning, kBrowse, kWarning, kBrowse}));
-    for (const auto& box : dialogs.boxes) EXPECT_EQ(box.icon, fw::MsgIcon::Warning);
+    for (const auto& box : dialogs.boxes) {
+        EXPECT_EQ(box.icon, fw::MsgIcon::Warning);
+        EXPECT_EQ(box.owner, fields.owner);  // modal to the window, as the confirmation is
+    }
     ASSERT_EQ(dialogs.browseTitles.size(), 4u);
     EXPECT_EQ(dialogs.browseTitles[0],
               L"Select the game folder (Vledraskon) in the list below, then click OK.");

@@ -48,24 +48,25 @@ void ExpectNothingReported() {
     EXPECT_STREQ(GetSongTitle(), "");
 }
 
-struct Listening {
-    int polls = 0;
-    int loud = 0;
-    uint32_t firstPlayTime = 0;
-    uint32_t lastPlayTime = 0;
-    std::set<uint32_t> positions;
-};
-
-Listening Listen(DWORD ms) {
-    Listening heard;
-    heard.firstPlayTime = GetPlayTime();
-    for (DWORD waited = 0; waited < ms; waited += 20, Sleep(20)) {
-        ++heard.polls;
-        if (GetLevels() != 0) ++heard.loud;
-        heard.positions.insert(GetPosition());
+// Polls every 20 ms until `done` holds; false when it has not held within `deadlineMs`. The
+// deadline only keeps a broken player from hanging the test: a loaded machine just waits longer.
+template <class Done>
+bool WaitUntil(Done done, DWORD deadlineMs = 60000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > deadlineMs) return false;
+        Sleep(20);
     }
-    heard.lastPlayTime = GetPlayTime();
-    return heard;
+    return true;
+}
+
+// Bytes the player's device has played since its song started.
+uint32_t PlayedBytes(void* playerResult) {
+    auto device = static_cast<HWAVEOUT>(static_cast<std::atomic<void*>*>(playerResult)->load());
+    MMTIME time{};
+    time.wType = TIME_BYTES;
+    if (waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR) return 0;
+    return time.u.cb;
 }
 
 const void* Resource(uintptr_t id) {
@@ -103,25 +104,40 @@ TEST(WaveOutPlayer, ResourceOnePlaysOnATimeCriticalWorkerAndReportsLevels) {
     ASSERT_NE(worker, nullptr);
     EXPECT_EQ(GetThreadPriority(worker), THREAD_PRIORITY_TIME_CRITICAL);
 
+    // Two seconds of sound as the device counts them, with rows going by, levels and a play
+    // time that moves on.
     const double cpuBefore = ThreadCpuSeconds(worker);
     const DWORD ticksBefore = GetTickCount();
-    const Listening heard = Listen(4000);
+    const uint32_t firstPlayTime = GetPlayTime();
+    std::set<uint32_t> positions;
+    bool loud = false;
+    const bool heard = WaitUntil([&] {
+        loud = loud || GetLevels() != 0;
+        positions.insert(GetPosition());
+        return PlayedBytes(result) >= 2 * 192000 && loud && positions.size() > 4 &&
+               GetPlayTime() > firstPlayTime;
+    });
     const double cpu = ThreadCpuSeconds(worker) - cpuBefore;
     const double wall = (GetTickCount() - ticksBefore) / 1000.0;
-    std::printf(
-        "worker CPU %.3f s over %.2f s: %.2f%% of one core; levels non-zero in %d of %d "
-        "polls; play time %u -> %u ms\n",
-        cpu, wall, 100 * cpu / wall, heard.loud, heard.polls, heard.firstPlayTime,
-        heard.lastPlayTime);
-    EXPECT_GT(heard.loud, heard.polls * 3 / 4);
-    EXPECT_GT(heard.lastPlayTime, heard.firstPlayTime);
-    EXPECT_GT(heard.positions.size(), 4u);
+    std::printf("worker CPU %.3f s over %.2f s: %.2f%% of one core; play time %u -> %u ms\n", cpu,
+                wall, 100 * cpu / wall, firstPlayTime, GetPlayTime());
+    EXPECT_TRUE(heard) << "played " << PlayedBytes(result) << " bytes; levels seen " << loud
+                       << ", positions " << positions.size();
 
+    // Once the device has played the whole buffer on, every block rendered ahead before the
+    // pause has been heard: the levels are 0, and the play time stands still from then on.
     PauseSong();
-    Sleep(800);  // the 16 blocks rendered ahead play out, then the status stands still
-    const Listening paused = Listen(300);
-    EXPECT_EQ(paused.loud, 0);
-    EXPECT_EQ(paused.firstPlayTime, paused.lastPlayTime);
+    const uint32_t pausedAt = PlayedBytes(result);
+    const bool playedOut = WaitUntil([&] {
+        return PlayedBytes(result) - pausedAt > xm::kBufferBytes + 2 * xm::kBlockBytes &&
+               GetLevels() == 0;
+    });
+    EXPECT_TRUE(playedOut) << "levels " << GetLevels();
+    const uint32_t stoodAt = GetPlayTime();
+    const uint32_t lapFrom = PlayedBytes(result);
+    EXPECT_TRUE(WaitUntil([&] { return PlayedBytes(result) - lapFrom > xm::kBufferBytes; }));
+    EXPECT_EQ(GetLevels(), 0u);
+    EXPECT_EQ(GetPlayTime(), stoodAt);
     ResumeSong();
 
     EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
@@ -139,7 +155,7 @@ TEST(WaveOutPlayer, FileSourceAndANoLoopSongThatEndsByItself) {
         std::string path = std::string("Z:") + source + "/res/music.xm";
         for (char& c : path) c = c == '/' ? '\\' : c;
         ASSERT_NE(PlaySong(path.c_str(), 0, xm::PlayFromFile), nullptr) << path;
-        EXPECT_GT(Listen(1000).loud, 0);
+        EXPECT_TRUE(WaitUntil([] { return GetLevels() != 0; }));
     }
 
     // About 0.6 s of sound: the worker ends it, releases the device and its own handle.
@@ -148,7 +164,7 @@ TEST(WaveOutPlayer, FileSourceAndANoLoopSongThatEndsByItself) {
                        xm::PlayFromMemory | xm::PlayNoLoop),
               nullptr);
     EXPECT_STREQ(GetSongTitle(), "Stand-in tone");
-    for (int i = 0; i < 200 && GetSongTitle()[0] != '\0'; ++i) Sleep(20);
+    EXPECT_TRUE(WaitUntil([] { return GetSongTitle()[0] == '\0'; }));
     ExpectNothingReported();
     // The device was released: it opens again, and so does the next song.
     EXPECT_TRUE(DeviceAvailable());

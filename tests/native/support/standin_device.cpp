@@ -12,8 +12,6 @@ void* StandInDevice::Open() {
     open_ = true;
     looping_ = false;
     position_ = 0;
-    freeBase_ = 0;
-    freeSince_ = std::chrono::steady_clock::now();
     heard_.clear();
     ++opens_;
     return &standInHandle;
@@ -29,23 +27,14 @@ bool StandInDevice::StartLoop() {
     std::lock_guard guard(lock_);
     if (!open_ || buffer_ == nullptr) return false;
     looping_ = true;
-    freeSince_ = std::chrono::steady_clock::now();
     return true;
-}
-
-uint32_t StandInDevice::PositionLocked() {
-    if (freeRate_ == 0 || !looping_) return position_;
-    const auto elapsed = std::chrono::steady_clock::now() - freeSince_;
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count();
-    const uint64_t bytes = static_cast<uint64_t>(us) * freeRate_ / 1000000;
-    return freeBase_ + static_cast<uint32_t>(bytes & ~uint64_t{3});
 }
 
 uint32_t StandInDevice::PlayedBytes() {
     std::lock_guard guard(lock_);
     ++queries_;
     changed_.notify_all();
-    return PositionLocked();
+    return position_;
 }
 
 void StandInDevice::Close() {
@@ -71,11 +60,9 @@ void StandInDevice::Advance(uint32_t bytes) {
     position_ += bytes;
 }
 
-void StandInDevice::RunFreely(uint32_t bytesPerSecond) {
+void StandInDevice::Skip(uint32_t bytes) {
     std::lock_guard guard(lock_);
-    freeBase_ = position_;
-    freeSince_ = std::chrono::steady_clock::now();
-    freeRate_ = bytesPerSecond;
+    if (looping_) position_ += bytes;
 }
 
 bool StandInDevice::WaitForQueries(uint32_t count, std::chrono::milliseconds timeout) {
@@ -84,9 +71,10 @@ bool StandInDevice::WaitForQueries(uint32_t count, std::chrono::milliseconds tim
     return changed_.wait_for(lock, timeout, [&] { return queries_ >= target; });
 }
 
-bool StandInDevice::WaitForClose(std::chrono::milliseconds timeout) {
+bool StandInDevice::WaitForQueriesOrClose(uint32_t count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(lock_);
-    return changed_.wait_for(lock, timeout, [&] { return !open_; });
+    const uint64_t target = queries_ + count;
+    return changed_.wait_for(lock, timeout, [&] { return queries_ >= target || !open_; });
 }
 
 std::vector<int16_t> StandInDevice::Heard() const {

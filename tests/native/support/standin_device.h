@@ -1,6 +1,6 @@
-// A stand-in sound device for tests: the test moves the play position, and what the position
-// passes over is taken from the looping buffer as "heard", as a real device would play it.
-// The members lock, so the player's threads and the test's thread may call them at once; only
+// A stand-in sound device for tests: only the test moves the play position, and what the
+// position passes over is taken from the looping buffer as "heard", as a real device would play
+// it. The members lock, so the player's threads and the test's thread may call them at once; only
 // Advance reads the looping buffer, so call it while the worker has caught up (WaitForQueries).
 #pragma once
 
@@ -26,13 +26,13 @@ class StandInDevice final : public OutputDevice {
     void SetOpenFails(bool fails);
     // Plays `bytes` more of the buffer (a multiple of 4): appends them to the heard samples.
     void Advance(uint32_t bytes);
-    // Lets the position run by itself at `bytesPerSecond` from now on (0: only Advance moves
-    // it); nothing is recorded as heard then.
-    void RunFreely(uint32_t bytesPerSecond);
+    // Plays `bytes` more (a multiple of 4) without recording them: reads nothing of the buffer,
+    // so the worker may be rendering meanwhile.
+    void Skip(uint32_t bytes);
     // Waits until the position has been asked for `count` more times; false after `timeout`.
     bool WaitForQueries(uint32_t count, std::chrono::milliseconds timeout);
-    // Waits until the stream is closed; false after `timeout`.
-    bool WaitForClose(std::chrono::milliseconds timeout);
+    // The same, or until the stream is closed (a no-loop song that ended stops the asking).
+    bool WaitForQueriesOrClose(uint32_t count, std::chrono::milliseconds timeout);
 
     std::vector<int16_t> Heard() const;
     bool IsOpen() const;
@@ -41,8 +41,6 @@ class StandInDevice final : public OutputDevice {
     int CloseCount() const;
 
   private:
-    uint32_t PositionLocked();
-
     mutable std::mutex lock_;
     std::condition_variable changed_;
     bool openFails_ = false;
@@ -54,9 +52,6 @@ class StandInDevice final : public OutputDevice {
     uint64_t queries_ = 0;
     int opens_ = 0;
     int closes_ = 0;
-    uint32_t freeRate_ = 0;
-    std::chrono::steady_clock::time_point freeSince_{};
-    uint32_t freeBase_ = 0;
     std::vector<int16_t> heard_;
 };
 
