@@ -20,9 +20,8 @@ if(WIN32)
   add_compile_options(-ffunction-sections -fdata-sections)
   add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
   # The same bytes from the same source, wherever and whenever it is built: no link time in the
-  # PE header (nor the checksum that follows from it), no build folder in the code.
+  # PE header (nor the checksum that follows from it).
   add_link_options(-Wl,--no-insert-timestamp)
-  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
 
@@ -36,6 +35,10 @@ endif()
 function(ls_program_code target)
   if(WIN32)
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-threadsafe-statics)
+    # No build folder in the program's code, wherever the tree stands. (Tests keep their own
+    # paths: some find the tree's files from their source file's name.)
+    target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+      -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
     if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
       target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
     endif()
