@@ -1,4 +1,4 @@
-# 32-bit Windows: the program as shipped. Its tests run under wine64's WoW64 mode.
+# 32-bit Windows: the program as shipped. Its tests run under full 32-bit Wine (wine32).
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(LS_MINGW_TRIPLE i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Exits 0 when this machine can run 32-bit x86 code, as wine64's WoW64 mode needs; otherwise says
-# why on stderr and exits 1. Some virtual machines run 64-bit user code only: there a 32-bit
-# program is refused (ENOEXEC) and the 32-bit system call gate faults, so no 32-bit Windows
-# program can start under Wine either.
+# Exits 0 when this machine can run 32-bit x86 code, as full 32-bit Wine needs; otherwise says why
+# on stderr and exits 1. Some virtual machines run 64-bit user code only: there a 32-bit program is
+# refused (ENOEXEC) and the 32-bit system call gate faults, so no 32-bit Windows program can start
+# under Wine either (scripts/vm32.sh runs them in a virtual machine of their own).
 set -uo pipefail
 probe=$(mktemp)
 trap 'rm -f "$probe"' EXIT
