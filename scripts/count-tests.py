@@ -10,7 +10,9 @@ sanitizer's report at exit) counts as one failure more.
 Prints one line per entry that did not simply pass, then, last, `PRESET: P passed, F failed,
 S skipped (E ctest entries, N not run)`, N counting the entries whose
 program did not start (the return code that means "not run").
-    count-tests.py PRESET JUNIT_XML
+A preset run in two parts (the 32-bit programs in a virtual machine, the rest here) gives one
+report per part.
+    count-tests.py PRESET JUNIT_XML [JUNIT_XML ...]
 """
 import re
 import sys
@@ -85,16 +87,18 @@ def count(case):
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) < 3:
         print(__doc__.strip().splitlines()[-1], file=sys.stderr)
         return 2
-    preset, path = argv[1], argv[2]
-    try:
-        cases = ET.parse(path).getroot().iter("testcase")
-    except (OSError, ET.ParseError) as e:
-        print(f"{preset}: no test report ({e})")
-        print(f"{preset}: 0 passed, 1 failed, 0 skipped (0 ctest entries, 0 not run)")
-        return 0
+    preset = argv[1]
+    cases = []
+    for path in argv[2:]:
+        try:
+            cases += ET.parse(path).getroot().iter("testcase")
+        except (OSError, ET.ParseError) as e:
+            print(f"{preset}: no test report ({e})")
+            print(f"{preset}: 0 passed, 1 failed, 0 skipped (0 ctest entries, 0 not run)")
+            return 0
     totals = [0, 0, 0]
     entries = not_run = 0
     # Entries not run for one reason (a whole build on a machine that cannot run it) are named

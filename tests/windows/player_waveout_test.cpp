@@ -1,6 +1,6 @@
-// The player on the real waveOut device and Windows threads. Without a sound device (Wine with
-// no sound server) it checks the silent path; tests/e2e/test_music.sh runs it again with a
-// PulseAudio null sink and LS_EXPECT_SOUND=1, where the music must play.
+// The player on the real waveOut device and Windows threads, with a sound device: its ctest
+// entry gives it a PulseAudio null sink of its own (with_sound_sink.sh) and LS_EXPECT_SOUND=1,
+// so a missing device fails instead of skipping. player_silent_test.cpp has the path without one.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmsystem.h>
@@ -14,23 +14,13 @@
 #include "player/output/player.h"
 #include "player/output/player_state.h"
 #include "tests/native/player_test_song.h"
+#include "tests/windows/support/sound_device.h"
 
 namespace {
 
-bool SoundExpected() {
-    const char* expect = std::getenv("LS_EXPECT_SOUND");
-    return expect != nullptr && std::string(expect) == "1";
-}
-
-bool DeviceAvailable() {
-    WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 48000, 192000, 4, 16, 0};
-    HWAVEOUT device = nullptr;
-    if (waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
-        return false;
-    }
-    waveOutClose(device);
-    return true;
-}
+using testing_support::ExpectPlayerReportsNothing;
+using testing_support::SoundDeviceAvailable;
+using testing_support::SoundExpected;
 
 double ThreadCpuSeconds(HANDLE thread) {
     FILETIME created, exited, kernel, user;
@@ -39,13 +29,6 @@ double ThreadCpuSeconds(HANDLE thread) {
         return static_cast<double>(uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime) * 1e-7;
     };
     return seconds(kernel) + seconds(user);
-}
-
-void ExpectNothingReported() {
-    EXPECT_EQ(GetLevels(), 0u);
-    EXPECT_EQ(GetPosition(), 0u);
-    EXPECT_EQ(GetPlayTime(), 0u);
-    EXPECT_STREQ(GetSongTitle(), "");
 }
 
 // Polls every 20 ms until `done` holds; false when it has not held within `deadlineMs`. The
@@ -73,21 +56,8 @@ const void* Resource(uintptr_t id) {
     return reinterpret_cast<const void*>(id);
 }
 
-TEST(WaveOutPlayer, WithoutASoundDeviceNothingPlaysAndNothingBreaks) {
-    if (DeviceAvailable()) GTEST_SKIP() << "a sound device is present";
-    ASSERT_FALSE(SoundExpected()) << "no sound device although one was expected";
-    SetVolume(40);
-    EXPECT_EQ(PlaySong(Resource(1), 0, 0), nullptr);
-    ExpectNothingReported();
-    PauseSong();
-    ResumeSong();
-    JumpToOrder(2);
-    EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
-    ExpectNothingReported();
-}
-
 TEST(WaveOutPlayer, ResourceOnePlaysOnATimeCriticalWorkerAndReportsLevels) {
-    if (!DeviceAvailable()) {
+    if (!SoundDeviceAvailable()) {
         ASSERT_FALSE(SoundExpected()) << "no sound device although one was expected";
         GTEST_SKIP() << "no sound device";
     }
@@ -141,12 +111,12 @@ TEST(WaveOutPlayer, ResourceOnePlaysOnATimeCriticalWorkerAndReportsLevels) {
     ResumeSong();
 
     EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
-    ExpectNothingReported();
+    ExpectPlayerReportsNothing();
     CloseHandle(worker);
 }
 
 TEST(WaveOutPlayer, FileSourceAndANoLoopSongThatEndsByItself) {
-    if (!DeviceAvailable()) {
+    if (!SoundDeviceAvailable()) {
         ASSERT_FALSE(SoundExpected()) << "no sound device although one was expected";
         GTEST_SKIP() << "no sound device";
     }
@@ -165,9 +135,9 @@ TEST(WaveOutPlayer, FileSourceAndANoLoopSongThatEndsByItself) {
               nullptr);
     EXPECT_STREQ(GetSongTitle(), "Stand-in tone");
     EXPECT_TRUE(WaitUntil([] { return GetSongTitle()[0] == '\0'; }));
-    ExpectNothingReported();
+    ExpectPlayerReportsNothing();
     // The device was released: it opens again, and so does the next song.
-    EXPECT_TRUE(DeviceAvailable());
+    EXPECT_TRUE(SoundDeviceAvailable());
     EXPECT_NE(PlaySong(Resource(1), 0, 0), nullptr);
     EXPECT_EQ(PlaySong(nullptr, 0, 0), nullptr);
 }
