@@ -16,6 +16,8 @@ case "${1:-}" in
   --prefix=*) export WINEPREFIX=${1#--prefix=}; shift ;;
   *) export WINEPREFIX=${WINEPREFIX:-$root/build/win64/wineprefix} ;;
 esac
+# Wine takes only an absolute prefix.
+WINEPREFIX=$(realpath -m "$WINEPREFIX")
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts when a fresh prefix is created, and no debugger for a crash:
 # without winedbg, Wine ends a crashed process with its exception code as the exit status.

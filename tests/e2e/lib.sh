@@ -1,5 +1,5 @@
-# Shared helpers of the end-to-end tests: the real program under wine64 in a Wine prefix of the
-# tests' own, on an X display with a window manager (run under scripts/with-display.sh), driven
+# Shared helpers of the end-to-end tests: the real program under Wine (the i686 one under full
+# 32-bit Wine, the x86_64 twin under wine64) in a 64-bit Wine prefix of the tests' own, on an X display with a window manager (run under scripts/with-display.sh), driven
 # through X with xdotool, xwininfo and wmctrl, and read from the Windows side by a small driver
 # program (driver/window_texts.cpp) run in the same prefix.
 # Needs LS_EXE, LS_BUILD_DIR and LS_SOURCE_DIR (set by ctest). A failing test leaves what it saw
@@ -12,10 +12,20 @@ trap 'echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND" >&2; report
 : "${LS_EXE:?path of LanguageSelector.exe}" "${LS_BUILD_DIR:?}" "${LS_SOURCE_DIR:?}"
 export WINEPREFIX="${LS_E2E_PREFIX:-$LS_BUILD_DIR/e2e-prefix}"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts, and no debugger: a crashed program ends at once with its status.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# The driver is a 64-bit program; the program under test goes through the build's emulator, which
+# picks the Wine of its architecture.
 WINE=/usr/lib/wine/wine64
+RUN_PROGRAM="$LS_SOURCE_DIR/scripts/wine-run.sh"
 TITLE='Veldraskon - Language Selector *Multi 2*'
-GAME_DIR="$WINEPREFIX/drive_c/Program Files/Vledraskon"
+# %ProgramFiles% as the program sees it in a 64-bit prefix: a 32-bit program's is the (x86) one.
+if [ "$(od -A n -t x2 -j $(($(od -A n -t u4 -j 60 -N 4 "$LS_EXE") + 4)) -N 2 "$LS_EXE" | tr -d ' ')" = 014c ]; then
+  GAME_FOLDER='C:\Program Files (x86)\Vledraskon'
+else
+  GAME_FOLDER='C:\Program Files\Vledraskon'
+fi
+GAME_DIR="$WINEPREFIX/drive_c/$(sed 's/^C:.//; s/\\/\//g' <<<"$GAME_FOLDER")"
 INI="$GAME_DIR/steam_api.ini"
 DRIVER="$LS_BUILD_DIR/e2e/window_texts.exe"
 APP_PID=""
@@ -70,6 +80,10 @@ cleanup() {
 
 # An X display with a window manager, a ready prefix, and the driver built from its source.
 setup() {
+  # A 32-bit program that cannot run on this machine is reported as not run (ctest's code 77).
+  local rc=0
+  "$RUN_PROGRAM" --check "$LS_EXE" || rc=$?
+  [ "$rc" -eq 0 ] || { trap - ERR; exit "$rc"; }
   xdpyinfo >/dev/null 2>&1 || fail "no X display: run under scripts/with-display.sh"
   trap cleanup EXIT
   if [ ! -d "$WINEPREFIX/drive_c" ]; then
@@ -91,7 +105,7 @@ write_ini() {
 }
 
 start_app() {
-  "$WINE" "$LS_EXE" >>"$ARTIFACTS/program.log" 2>&1 &
+  "$RUN_PROGRAM" "$LS_EXE" >>"$ARTIFACTS/program.log" 2>&1 &
   APP_PID=$!
   step "started the program, pid $APP_PID"
 }

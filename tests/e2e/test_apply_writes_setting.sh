@@ -17,7 +17,7 @@ wait_text "$TITLE" "fw.Label|Current Language : German|enabled|visible" ||
 listing=$(driver texts "$TITLE")
 grep -qxF "ComboBox|English|enabled|visible" <<<"$listing" || fail "the combo box does not show English"
 grep -qxF "fw.Label|Tobrevin - 2013|disabled|visible" <<<"$listing" || fail "no disabled credit line"
-grep -qxF "Edit|C:\\Program Files\\Vledraskon|enabled|hidden" <<<"$listing" ||
+grep -qxF "Edit|$GAME_FOLDER|enabled|hidden" <<<"$listing" ||
   fail "the folder store is not the hidden default folder"
 pass "label, combo box, credit line and hidden folder as expected"
 

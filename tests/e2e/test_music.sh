@@ -1,7 +1,6 @@
 # The program's music as a listener gets it: the real program under Wine plays into a PulseAudio
 # null sink at 48,000 Hz 16-bit stereo; the recording must equal, sample for sample, what
-# xmrender renders from res/music.xm at full volume. Then the Windows-side player test runs with
-# that sink (levels reported while resource 1 plays, a file source, a song ending by itself).
+# xmrender renders from res/music.xm at full volume.
 # Prints the CPU use of the whole program (music and stars) and of its busiest threads.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 source "$LS_SOURCE_DIR/tests/e2e/music_sink.sh"
@@ -55,8 +54,3 @@ python3 "$here/music_compare.py" "$work/heard.raw" "$work/rendered.wav" 5 || {
 }
 pass "the music heard is the rendered music"
 
-LS_EXPECT_SOUND=1 "$WINE" "$LS_BUILD_DIR/tests/player_waveout_test.exe" >"$work/player.txt" 2>&1 ||
-  { cat "$work/player.txt"; fail "the player test with a sound device failed"; }
-grep -E '^worker CPU' "$work/player.txt" || true
-grep -q 'SKIPPED \] WaveOutPlayer.Resource' "$work/player.txt" && fail "the levels test did not run"
-pass "levels reported while resource 1 plays; file source; a song that ends by itself"
