@@ -7,7 +7,8 @@
 #                                     (over this machine's own files), since their install runs
 #                                     32-bit programs
 # Exits 0 when wine32 is installed. Otherwise it says apt's reason in one line, leaves it in
-# build/wine32-unavailable.txt (where the test runner reads it) and exits 1, and the machine is as
+# build/wine32-unavailable.txt (where the test runner reads it; the next try waits 30 minutes
+# unless LS_WINE32_RETRY=1) and exits 1, and the machine is as
 # it found it: no architecture added and left behind, nothing removed or downgraded, and any i386
 # package this attempt installed taken out again.
 set -euo pipefail
@@ -20,6 +21,13 @@ through_guest=0
 if apt_installed wine32:i386; then
   rm -f "$status_file"
   exit 0
+fi
+# A registry that was inconsistent a moment ago most likely still is: after a failure, the next
+# try waits half an hour (LS_WINE32_RETRY=1, or removing the file, tries at once).
+if [ -f "$status_file" ] && [ "${LS_WINE32_RETRY:-0}" != 1 ] &&
+  [ -n "$(find "$status_file" -mmin -30 2>/dev/null)" ]; then
+  echo "$(head -n 1 "$status_file") (tried less than 30 minutes ago)" >&2
+  exit 1
 fi
 
 had_arch=0
@@ -37,7 +45,7 @@ give_up() {
   fi
   if [ "$had_arch" -eq 0 ] && [ -z "$(i386_packages)" ]; then
     $SUDO dpkg --remove-architecture i386 2>/dev/null || true
-    apt_update 2>/dev/null
+    LS_APT_TRIES=1 apt_update 2>/dev/null
   fi
   mkdir -p "$(dirname "$status_file")"
   printf 'wine32 could not be installed: %s\n' "$reason" | tee "$status_file" >&2

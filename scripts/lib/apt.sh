@@ -18,18 +18,22 @@ apt_reason() {
 }
 
 # Refreshes the package lists: up to $LS_APT_TRIES tries (default 3), $LS_APT_PAUSE seconds apart
-# (default 10). Always returns 0; a list that stayed stale is reported once.
+# (default 10). Always returns 0; a list that stayed stale is reported once, and its reason kept in
+# APT_UPDATE_REASON (empty after an update that went through).
+APT_UPDATE_REASON=""
 apt_update() {
   local log try tries=${LS_APT_TRIES:-3}
   log=$(mktemp)
   for ((try = 1; try <= tries; try++)); do
     if $SUDO apt-get update -q >"$log" 2>&1; then
       rm -f "$log"
+      APT_UPDATE_REASON=""
       return 0
     fi
     ((try < tries)) && sleep "${LS_APT_PAUSE:-10}"
   done
-  echo "apt-get update failed $tries times; going on with the lists it has: $(apt_reason "$log")" >&2
+  APT_UPDATE_REASON=$(apt_reason "$log")
+  echo "apt-get update failed $tries times; going on with the lists it has: $APT_UPDATE_REASON" >&2
   rm -f "$log"
   return 0
 }
@@ -48,7 +52,11 @@ apt_install() {
     $SUDO apt-get install -y -q --no-remove "$@" >"$log" 2>&1 || rc=$?
   fi
   APT_REASON=""
-  [ "$rc" -eq 0 ] || APT_REASON=$(apt_reason "$log")
+  if [ "$rc" -ne 0 ]; then
+    APT_REASON=$(apt_reason "$log")
+    # A resolver that cannot make the pairs fit usually stems from a list that stayed stale.
+    [ -z "$APT_UPDATE_REASON" ] || APT_REASON="$APT_REASON (after a failed update: $APT_UPDATE_REASON)"
+  fi
   rm -f "$log"
   return "$rc"
 }
