@@ -35,13 +35,6 @@ struct PaddedSample {
     }
 };
 
-// The vector loops are exact while every volume of the chunk stays within 0..32767 (a volume
-// left a little below 0 by an interrupted ramp takes the plain loops).
-bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
-    const int64_t last = volume + increment * (frames - 1);
-    return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
-}
-
 // Mixes one chunk (no boundary inside) with the chosen kernels where the volumes allow, else the
 // plain loops, or, with shortcuts, no reads at all for a silent voice.
 void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32_t* accumulator,

@@ -39,6 +39,13 @@ XM_FRAME_INLINE void SetUpRamp(Voice& voice) {
         (voice.rightIncrement != 0 || voice.leftIncrement != 0) ? kRampFrames : 0;
 }
 
+// The vector loops are exact while every volume of the chunk stays within 0..32767 (a volume
+// left a little below 0 by an interrupted ramp takes the plain loops).
+XM_FRAME_INLINE bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
+    const int64_t last = volume + increment * (frames - 1);
+    return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
+}
+
 XM_FRAME_INLINE void StorePosition(Voice& voice, int64_t position_fp32_32) {
     voice.position = static_cast<int32_t>(position_fp32_32 >> 32);
     voice.positionFraction = static_cast<uint32_t>(position_fp32_32);
