@@ -117,8 +117,7 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     const int64_t start = JoinPosition(voice.position, voice.positionFraction);
     const int64_t first = voice.position;
     const int64_t last = (start + static_cast<int64_t>(step * (frames - 1))) >> 32;
-    // The last frame reads up to the point after `last`; beyond that, what the kernels read ahead.
-    const int64_t count = last + 2 - first + kernels.readAhead;
+    const int64_t count = last + 2 - first;  // the last frame reads the point after `last`
     if (count > kMaxPoints) return false;
 
     // The chunks the span would take, as the planner gives them to the chunk loop, and the ramps

@@ -10,7 +10,7 @@
 //   (SplitSides): two of them per side cost less than the 64-bit products and their permutes.
 // - A group reads its point pairs with a word permutation of one or two 32-point windows where its
 //   reads lie close together (steps below about 4 points), instead of one read per frame: this is
-//   what makes 16 frames a group pay. It is why these loops want `points` and room to read ahead.
+//   what makes 16 frames a group pay. The windows are masked reads that stop at `points`.
 // - Steady volumes of whole target steps take v x T as one 32-bit product (vpmulld) per side.
 // These loops came before the common design reached 16 lanes and were tuned on their own (bc939b4:
 // one group loop and v x T, +25 to 30% on whole songs); they stay until the common design, run
@@ -53,14 +53,22 @@ XM_FRAME_INLINE __m512i LoadPairs(const int16_t* data, uint32_t points, int64_t 
     const __m512i offset = _mm512_sub_epi32(whole, _mm512_set1_epi32(static_cast<int32_t>(base)));
     const __m512i words = _mm512_add_epi32(_mm512_add_epi32(offset, _mm512_slli_epi32(offset, 16)),
                                            _mm512_set1_epi32(1 << 16));
-    if (span <= 30 && base + 32 <= int64_t{points}) {
-        // All reads lie within 32 points from `base`: one load and one word permutation.
-        return _mm512_permutexvar_epi16(words, _mm512_loadu_si512(data + base));
+    // Masked reads stop at the last readable point (a masked-out point is neither read nor able
+    // to fault), so a short sample needs no copy with room after it.
+    const int64_t room = int64_t{points} - base;
+    const auto below = [room](int64_t from) {
+        return _cvtu32_mask32(room - from >= 32 ? ~0u
+                              : room > from     ? (1u << (room - from)) - 1
+                                                : 0u);
+    };
+    if (span <= 30 && room > 0) {
+        // All reads lie within 32 points from `base`: one read and one word permutation.
+        return _mm512_permutexvar_epi16(words, _mm512_maskz_loadu_epi16(below(0), data + base));
     }
-    if (span <= 62 && base + 64 <= int64_t{points}) {
+    if (span <= 62 && room > 0) {
         // Steps of 2 to 4 points per frame: a window of 64 points.
-        return _mm512_permutex2var_epi16(_mm512_loadu_si512(data + base), words,
-                                         _mm512_loadu_si512(data + base + 32));
+        return _mm512_permutex2var_epi16(_mm512_maskz_loadu_epi16(below(0), data + base), words,
+                                         _mm512_maskz_loadu_epi16(below(32), data + base + 32));
     }
     // Far apart or near the end of the data: one read per frame.
     alignas(64) int32_t at[16];
@@ -255,8 +263,7 @@ int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp3
 
 }  // namespace
 
-// Samples of up to 512 points are copied with 64 more, so that a group's windows stay in one read.
 extern const MixerKernels kAvx512Kernels = {
-    512, MixSteady512, MixRamping512, 64, true, ConversionKernelOf<Avx512>, Avx512::kFrames};
+    512, MixSteady512, MixRamping512, true, ConversionKernelOf<Avx512>, Avx512::kFrames};
 
 }  // namespace xm::mixer
