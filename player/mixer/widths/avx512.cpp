@@ -106,13 +106,6 @@ XM_FRAME_INLINE __m512i InterpolateSixteen(const int16_t* data, uint32_t points,
     return _mm512_add_epi32(_mm512_srai_epi32(point16, 10), share);  // 64 x s0 + share
 }
 
-// floor((p + bias) / 128) of the 64-bit products p of the even 32-bit lanes of v and volume, in
-// the low half of each 64-bit lane. With a bias of 64 for negative products this is
-// ((p >> 6) + (p < 0)) >> 1.
-XM_FRAME_INLINE __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
-    return _mm512_srli_epi64(_mm512_add_epi64(_mm512_mul_epi32(v, volume), bias), 7);
-}
-
 // Adds the interleaved sums of 16 frames (frames 0..7 in `a`, 8..15 in `b`) to the
 // accumulator, only those of the first `lanes` frames.
 XM_FRAME_INLINE void AddInterleaved(int32_t* out, __m512i a, __m512i b, uint32_t lanes) {
