@@ -42,6 +42,33 @@ bool IsSilentAndSettled(const Voice& voice) {
 
 namespace {
 
+// A voice's ramp and volumes, on which a shortcut runs the chunk loop's ramps ahead of mixing.
+struct RampState {
+    int32_t rightTarget, leftTarget;
+    uint32_t rampTargets;
+    int32_t rightIncrement, leftIncrement;
+    int32_t rightVolume, leftVolume;
+    uint16_t rampFramesLeft;
+
+    explicit RampState(const Voice& v)
+        : rightTarget(v.rightTarget),
+          leftTarget(v.leftTarget),
+          rampTargets(v.rampTargets),
+          rightIncrement(v.rightIncrement),
+          leftIncrement(v.leftIncrement),
+          rightVolume(v.rightVolume),
+          leftVolume(v.leftVolume),
+          rampFramesLeft(v.rampFramesLeft) {}
+    void StoreInto(Voice& v) const {
+        v.rampTargets = rampTargets;
+        v.rightIncrement = rightIncrement;
+        v.leftIncrement = leftIncrement;
+        v.rightVolume = rightVolume;
+        v.leftVolume = leftVolume;
+        v.rampFramesLeft = rampFramesLeft;
+    }
+};
+
 // What the chunk loop does to a voice's volumes over a span, in pieces that each ramp by fixed
 // increments or hold still: the ramps' ends cut chunks, but the volumes move frame by frame the
 // same wherever the chunks are cut, so each piece is mixed in one go.
@@ -124,7 +151,7 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     // as the chunk loop runs them on `after` (a ramp is set up at the first chunk and again at
     // the first chunk after one has run out; in between the set-up changes nothing).
     const int64_t end_fp32_32 = loopEnd << 32;
-    Voice after = voice;
+    RampState after(voice);
     VolumePieces pieces;
     int64_t p = start;
     int wraps = 0;
@@ -193,7 +220,7 @@ bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
     MixPieces(pieces, unrolled, static_cast<uint32_t>(count), start - (first << 32),
               static_cast<int64_t>(step), voice.leftVolume, voice.rightVolume, accumulator,
               kernels);
-    voice = after;
+    after.StoreInto(voice);
     StorePosition(voice, p);
     return true;
 }

@@ -25,8 +25,10 @@ XM_FRAME_INLINE bool IsConsistent(const Sample& s) {
            s.loopLength >= 0 && LoopEnd(s) <= int64_t{s.length};
 }
 
-// Sets up a ramp when the last one ran out or the targets changed since it was set up.
-XM_FRAME_INLINE void SetUpRamp(Voice& voice) {
+// Sets up a ramp when the last one ran out or the targets changed since it was set up. `Ramp` is
+// a Voice, or a record of the same ramp fields that a shortcut runs ahead on.
+template <class Ramp>
+XM_FRAME_INLINE void SetUpRamp(Ramp& voice) {
     const uint32_t targets = (static_cast<uint32_t>(voice.leftTarget) << 16) |
                              (static_cast<uint32_t>(voice.rightTarget) & 0xFFFF);
     if (voice.rampFramesLeft != 0 && targets == voice.rampTargets) return;
