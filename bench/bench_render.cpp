@@ -145,6 +145,7 @@ std::vector<Module> GeneratedModules() {
         modules.push_back({"tracker" + std::to_string(channels),
                            xmtest::BuildXm(bench::TrackerSong(channels, 2000 + channels))});
     }
+    modules.push_back({"chip10", xmtest::BuildXm(bench::ChipSong(10, 3010))});
     for (int channels : {8, 16, 24, 32}) {
         modules.push_back({"busy" + std::to_string(channels),
                            xmtest::BuildXm(bench::BusySong(channels, 1000 + channels))});

@@ -232,6 +232,106 @@ void RunningEffect(Rng& rng, uint8_t& effect, uint8_t& param) {
     }
 }
 
+// Instrument kinds of a chip song, one instrument each.
+enum class Chip { Square, Pulse, Saw, Triangle, Bass, Lead, Kick, Noise };
+constexpr Chip kChips[] = {Chip::Square, Chip::Pulse, Chip::Saw,  Chip::Triangle,
+                           Chip::Bass,   Chip::Lead,  Chip::Kick, Chip::Noise};
+
+xmtest::XmInstrument ChipInstrument(Rng& rng, Chip kind) {
+    uint32_t length = 0, loopStart = 0;
+    uint8_t loopType = 1;  // 1 forward, 2 ping-pong
+    bool sixteenBit = true;
+    int8_t relativeNote = 0;
+    switch (kind) {
+        case Chip::Square:
+            length = 16u << (rng() % 3), sixteenBit = false, relativeNote = 24;
+            break;
+        case Chip::Pulse:
+            length = 64, relativeNote = 12;
+            break;
+        case Chip::Saw:
+            length = 40 + rng() % 80, loopStart = 8, loopType = 2, relativeNote = 12;
+            break;
+        case Chip::Triangle:
+            length = 100 + rng() % 100, loopType = 2, sixteenBit = false;
+            break;
+        case Chip::Bass:
+            length = 300 + rng() % 200, loopStart = 100;
+            break;
+        case Chip::Lead:
+            length = 256, loopStart = 128;
+            break;
+        case Chip::Kick:
+            length = 2000, loopType = 0, sixteenBit = false;
+            break;
+        case Chip::Noise:
+            length = 200 + rng() % 56, sixteenBit = false;
+            break;
+    }
+    std::vector<int16_t> points(length);
+    for (uint32_t i = 0; i < length; ++i) {
+        const double t = static_cast<double>(i), x = t / length;
+        double wave = 0;
+        switch (kind) {
+            case Chip::Square:
+                wave = x < 0.5 ? 0.7 : -0.7;
+                break;
+            case Chip::Pulse:
+                wave = x < 0.25 ? 0.7 : -0.7;
+                break;
+            case Chip::Saw:
+                wave = 1.4 * x - 0.7;
+                break;
+            case Chip::Triangle:
+                wave = 0.8 - 1.6 * std::abs(2 * x - 1);
+                break;
+            case Chip::Bass:
+                wave = 0.8 * std::sin(2 * 3.14159265 * t / 100) + 0.1 * std::sin(t / 3);
+                break;
+            case Chip::Lead:
+                wave = 0.5 * std::sin(2 * 3.14159265 * t / 64) +
+                       0.25 * std::sin(2 * 3.14159265 * t / 32);
+                break;
+            case Chip::Kick:
+                wave = std::exp(-t / 600) * std::sin(t / (6 + t / 150));
+                break;
+            case Chip::Noise:
+                wave = static_cast<double>(rng() % 2001) / 1000.0 - 1.0;
+                break;
+        }
+        points[i] = static_cast<int16_t>(std::clamp(wave, -1.0, 1.0) * 30000.0);
+    }
+    xmtest::XmSample sample;
+    if (sixteenBit) {
+        sample = xmtest::Sample16(points);
+    } else {
+        std::vector<int8_t> bytes(length);
+        for (uint32_t i = 0; i < length; ++i) bytes[i] = static_cast<int8_t>(points[i] / 256);
+        sample = xmtest::Sample8(bytes);
+    }
+    const uint32_t width = sixteenBit ? 2 : 1;  // loop points are given in bytes
+    sample.type = static_cast<uint8_t>(sample.type | loopType);
+    if (loopType != 0) {
+        sample.loopStartBytes = width * loopStart;
+        sample.loopLengthBytes = width * (length - loopStart);
+    }
+    sample.volume = static_cast<uint8_t>(40 + rng() % 25);
+    sample.panning = static_cast<uint8_t>(48 + rng() % 160);
+    sample.relativeNote = relativeNote;
+    xmtest::XmInstrument instrument = xmtest::InstrumentWith({sample});
+    // Short envelopes: a pluck held a little and released, the drums decaying by themselves.
+    if (kind == Chip::Kick || kind == Chip::Noise) {
+        instrument.volume = Envelope({{0, 64}, {3, 32}, {10, 8}, {20, 0}}, -1, -1, -1);
+        instrument.fadeout = 0x800;
+    } else {
+        instrument.volume = Envelope({{0, 64}, {2, 56}, {6, 44}, {30, 0}}, 2, -1, -1);
+        instrument.fadeout = 0x600;
+    }
+    if (kind == Chip::Lead) {
+        instrument.vibratoSweep = 8, instrument.vibratoDepth = 3, instrument.vibratoRate = 16;
+    }
+    return instrument;
+}
 }  // namespace
 
 xmtest::XmSong TrackerSong(int channels, uint32_t seed) {
@@ -280,6 +380,63 @@ xmtest::XmSong TrackerSong(int channels, uint32_t seed) {
         song.patterns.push_back(std::move(pattern));
     }
     for (int order : {0, 1, 2, 1, 3, 4, 5, 4, 6, 7, 2, 3}) {
+        song.orders.push_back(static_cast<uint8_t>(order));
+    }
+    return song;
+}
+
+xmtest::XmSong ChipSong(int channels, uint32_t seed) {
+    Rng rng(seed);
+    xmtest::XmSong song;
+    song.name = "chip " + std::to_string(channels) + " channels";
+    song.channels = static_cast<uint16_t>(channels);
+    song.tempo = 3;
+    song.bpm = static_cast<uint16_t>(180 + rng() % 16);
+    song.orders.clear();
+    for (Chip kind : kChips) song.instruments.push_back(ChipInstrument(rng, kind));
+    const int patterns = 8, rows = 64;
+    for (int p = 0; p < patterns; ++p) {
+        xmtest::XmPattern pattern = xmtest::EmptyPattern(rows, channels);
+        for (int ch = 0; ch < channels; ++ch) {
+            // Drums on the first channel, bass on the second, the others chip voices.
+            const bool drums = ch == 0;
+            // Forward loops three times in four, as chip songs have them.
+            constexpr int kChipVoices[] = {0, 0, 0, 1, 1, 5, 5, 2, 3, 0, 1, 5};
+            const int instrument = drums ? 6 : ch == 1 ? 4 : kChipVoices[rng() % 12];
+            const bool chords = !drums && rng() % 3 == 0;  // arpeggio on every note
+            uint8_t note = static_cast<uint8_t>(37 + rng() % 24);
+            for (int row = 0; row < rows; ++row) {
+                xm::Cell& cell = pattern.cells[static_cast<size_t>(row * channels + ch)];
+                const uint32_t pick = rng() % 100;
+                if (drums) {
+                    cell.note = 49;
+                    cell.instrument = static_cast<uint8_t>(row % 4 == 0 ? 7 : 8);
+                    cell.volume = static_cast<uint8_t>(0x10 + 32 + rng() % 33);
+                    continue;
+                }
+                if (pick < 40) {
+                    if (rng() % 3 == 0) note = static_cast<uint8_t>(37 + rng() % 24);
+                    cell.note = note;
+                    cell.instrument = static_cast<uint8_t>(instrument + 1);
+                    if (rng() % 3 != 0) cell.volume = static_cast<uint8_t>(0x10 + 24 + rng() % 41);
+                } else if (pick < 75) {
+                    cell.volume = static_cast<uint8_t>(0x10 + 8 + rng() % 57);
+                } else if (pick < 80) {
+                    cell.note = kKeyOff;
+                }
+                if (chords) {
+                    cell.effect = 0x0, cell.param = rng() % 2 == 0 ? 0x37 : 0x47;
+                } else if (rng() % 2 == 0) {
+                    cell.effect = 0xA, cell.param = static_cast<uint8_t>(1 + rng() % 6);
+                } else if (rng() % 3 == 0) {
+                    cell.effect = 0x4,
+                    cell.param = static_cast<uint8_t>(0x10 * (4 + rng() % 6) + 3);
+                }
+            }
+        }
+        song.patterns.push_back(std::move(pattern));
+    }
+    for (int order : {0, 1, 2, 3, 0, 1, 4, 5, 6, 7, 4, 5}) {
         song.orders.push_back(static_cast<uint8_t>(order));
     }
     return song;

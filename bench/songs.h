@@ -22,4 +22,11 @@ xmtest::XmSong BusySong(int channels, uint32_t seed, int patterns = 8, int rows 
 // drums.
 xmtest::XmSong TrackerSong(int channels, uint32_t seed);
 
+// A song of `channels` channels written the way chip-tune and dance songs are: 3 ticks per row at
+// 180 BPM and more, short looped samples (forward square and pulse waves of 16 to 64 points,
+// ping-pong saws and triangles of 40 to 200, a forward bass loop of a few hundred) and a one-shot
+// drum; a note or a volume change on most rows of every channel, volume slides, arpeggio and
+// vibrato between them, short volume envelopes: most voices ramp on most ticks.
+xmtest::XmSong ChipSong(int channels, uint32_t seed);
+
 }  // namespace bench

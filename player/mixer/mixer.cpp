@@ -1,7 +1,6 @@
 #include "player/mixer/mixer.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "player/mixer/mixer_frames.h"
 #include "player/mixer/mixer_kernels.h"
@@ -16,37 +15,10 @@ namespace {
 
 using namespace mixer;
 
-// A short sample copied with room after it, for kernels that read ahead (MixerKernels::readAhead).
-struct PaddedSample {
-    static constexpr uint32_t kMaxPoints = 512, kMaxRoom = 64;
-    const int16_t* data = nullptr;
-    uint32_t points = 0;
-    int16_t copy[kMaxPoints + kMaxRoom];
-
-    // Refers to `data` itself, or to a padded copy when the sample is short.
-    void Prepare(const int16_t* sampleData, uint32_t samplePoints, uint32_t room) {
-        data = sampleData;
-        points = samplePoints;
-        if (samplePoints > kMaxPoints || room > kMaxRoom) return;
-        std::memcpy(copy, sampleData, samplePoints * sizeof(int16_t));
-        std::memset(copy + samplePoints, 0, room * sizeof(int16_t));
-        data = copy;
-        points = samplePoints + room;
-    }
-};
-
-// The vector loops are exact while every volume of the chunk stays within 0..32767 (a volume
-// left a little below 0 by an interrupted ramp takes the plain loops).
-bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
-    const int64_t last = volume + increment * (frames - 1);
-    return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
-}
-
 // Mixes one chunk (no boundary inside) with the chosen kernels where the volumes allow, else the
 // plain loops, or, with shortcuts, no reads at all for a silent voice.
 void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32_t* accumulator,
-              uint32_t frames, const MixerOptions& options, const MixerKernels& chosen,
-              PaddedSample& padded) {
+              uint32_t frames, const MixerOptions& options, const MixerKernels& chosen) {
     const int16_t* data = voice.sample->data;
     const MixerKernels* kernels = &chosen;
     if (!FitsVectorLoops(voice.leftVolume, ramping ? voice.leftIncrement : 0, frames) ||
@@ -57,12 +29,7 @@ void MixChunk(Voice& voice, int64_t& position, int64_t step, bool ramping, int32
         position += step * frames;  // silent: only the position moves
         return;
     }
-    uint32_t points = voice.sample->length + 3;
-    if (kernels->readAhead != 0) {
-        if (padded.data == nullptr) padded.Prepare(data, points, kernels->readAhead);
-        data = padded.data;
-        points = padded.points;
-    }
+    const uint32_t points = voice.sample->length + 3;
     position = ramping ? kernels->mixRamping(data, points, position, step, voice.leftVolume,
                                              voice.rightVolume, voice.leftIncrement,
                                              voice.rightIncrement, accumulator, frames)
@@ -85,7 +52,6 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOp
             return;
         }
     }
-    PaddedSample padded;  // prepared once the voice is heard
     uint64_t near = 0;
     while (frames > 0 && voice.sample != nullptr) {
         const int64_t start = JoinPosition(voice.position, voice.positionFraction);
@@ -104,7 +70,7 @@ void MixVoice(Voice& voice, int32_t* accumulator, uint32_t frames, const MixerOp
         const auto step = static_cast<int64_t>(plan.step_fp32_32);
         int64_t position = start;
         MixChunk(voice, position, voice.direction == 0 ? step : -step, ramping, accumulator, chunk,
-                 options, kernels, padded);
+                 options, kernels);
         StorePosition(voice, position);
         accumulator += 2 * chunk;
         frames -= chunk;

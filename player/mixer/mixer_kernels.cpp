@@ -25,7 +25,7 @@ int64_t PlainRamping(const int16_t* data, uint32_t /*points*/, int64_t position_
                       rightIncrement, accumulator, frames);
 }
 
-constexpr MixerKernels kPlain{0, PlainSteady, PlainRamping, 0, false, nullptr, 1};
+constexpr MixerKernels kPlain{0, PlainSteady, PlainRamping, false, nullptr, 1};
 
 // The widths the build compiled, widest first, each with whether the processor has it.
 struct Built {

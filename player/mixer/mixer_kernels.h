@@ -10,7 +10,8 @@
 namespace xm::mixer {
 
 // MixSteady for one chunk: `frames` frames at constant volumes from `data`, of which `points`
-// points are readable (at least the sample's length + 3). Returns the position after them.
+// points are readable (at least the sample's length + 3; nothing beyond them is read). Returns
+// the position after them.
 using SteadyKernel = int64_t (*)(const int16_t* data, uint32_t points, int64_t position_fp32_32,
                                  int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
                                  int32_t* accumulator, uint32_t frames);
@@ -30,9 +31,6 @@ struct MixerKernels {
     // Both loops are exact, bit for bit, while every volume of the chunk stays within 0..32767.
     SteadyKernel mixSteady;
     RampingKernel mixRamping;
-    // Points the loops like to read beyond a sample's own (its data is then copied with that
-    // much room when short); 0 where they read only what they use.
-    uint32_t readAhead;
     // Whether a short forward loop is mixed unrolled, one chunk per span (worth it only where a
     // chunk's set-up costs more than its frames).
     bool unrollsShortLoops;

@@ -15,8 +15,9 @@ bool IsSilentAndSettled(const Voice& voice);
 // Moves a silent, settled voice on a forward loop (moving forward) by `frames` frames.
 void AdvanceSilentForwardLoop(Voice& voice, uint32_t frames);
 
-// Mixes `frames` frames of a heard voice on a short forward loop in one chunk of `kernels`'
-// steady loop; false, with the voice unchanged but for its ramp set-up, where it cannot.
+// Mixes `frames` frames of a heard voice on a short forward loop from the loop repeated end to
+// end, in one chunk of `kernels`' loops per piece of its volumes (ramping or steady); false, with
+// the voice unchanged, where it cannot.
 bool MixUnrolledForwardLoop(Voice& voice, int32_t* accumulator, uint32_t frames,
                             const MixerKernels& kernels);
 

@@ -25,8 +25,10 @@ XM_FRAME_INLINE bool IsConsistent(const Sample& s) {
            s.loopLength >= 0 && LoopEnd(s) <= int64_t{s.length};
 }
 
-// Sets up a ramp when the last one ran out or the targets changed since it was set up.
-XM_FRAME_INLINE void SetUpRamp(Voice& voice) {
+// Sets up a ramp when the last one ran out or the targets changed since it was set up. `Ramp` is
+// a Voice, or a record of the same ramp fields that a shortcut runs ahead on.
+template <class Ramp>
+XM_FRAME_INLINE void SetUpRamp(Ramp& voice) {
     const uint32_t targets = (static_cast<uint32_t>(voice.leftTarget) << 16) |
                              (static_cast<uint32_t>(voice.rightTarget) & 0xFFFF);
     if (voice.rampFramesLeft != 0 && targets == voice.rampTargets) return;
@@ -37,6 +39,13 @@ XM_FRAME_INLINE void SetUpRamp(Voice& voice) {
         static_cast<int32_t>((int64_t{voice.leftTarget} * 128 - voice.leftVolume) >> 7);
     voice.rampFramesLeft =
         (voice.rightIncrement != 0 || voice.leftIncrement != 0) ? kRampFrames : 0;
+}
+
+// The vector loops are exact while every volume of the chunk stays within 0..32767 (a volume
+// left a little below 0 by an interrupted ramp takes the plain loops).
+XM_FRAME_INLINE bool FitsVectorLoops(int64_t volume, int64_t increment, uint32_t frames) {
+    const int64_t last = volume + increment * (frames - 1);
+    return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;
 }
 
 XM_FRAME_INLINE void StorePosition(Voice& voice, int64_t position_fp32_32) {

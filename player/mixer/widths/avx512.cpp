@@ -3,13 +3,14 @@
 // nothing here is shared with the rest of the build.
 //
 // Where these loops depart from the common design (vector_loops.h), and why:
-// - They take the plain loops' products as they are, 32 x 32 -> 64 bits (vpmuldq), instead of
-//   splitting them into 16-bit multiply-adds: the interpolation is Interpolate's formula itself,
-//   and each side is SideProduct's floor((p + bias) / 128). With 16 lanes a 64-bit product costs
-//   about what the split costs, and needs no split fraction or biased volumes.
+// - The interpolation takes the plain loops' product as it is, 32 x 32 -> 64 bits (vpmuldq),
+//   instead of splitting the fraction: Interpolate's formula itself. With 16 lanes a 64-bit
+//   product costs about what the split costs. The sides, where the volumes are not whole target
+//   steps (ramps above all), take the common design's split into 16-bit multiply-adds
+//   (SplitSides): two of them per side cost less than the 64-bit products and their permutes.
 // - A group reads its point pairs with a word permutation of one or two 32-point windows where its
 //   reads lie close together (steps below about 4 points), instead of one read per frame: this is
-//   what makes 16 frames a group pay. It is why these loops want `points` and room to read ahead.
+//   what makes 16 frames a group pay. The windows are masked reads that stop at `points`.
 // - Steady volumes of whole target steps take v x T as one 32-bit product (vpmulld) per side.
 // These loops came before the common design reached 16 lanes and were tuned on their own (bc939b4:
 // one group loop and v x T, +25 to 30% on whole songs); they stay until the common design, run
@@ -23,6 +24,7 @@
 #include "player/mixer/mixer_kernels.h"
 #include "player/mixer/widths/vector_conversion.h"
 #include "player/mixer/widths/vector_lanes.h"
+#include "player/mixer/widths/vector_loops.h"
 
 namespace xm::mixer {
 
@@ -51,14 +53,22 @@ XM_FRAME_INLINE __m512i LoadPairs(const int16_t* data, uint32_t points, int64_t 
     const __m512i offset = _mm512_sub_epi32(whole, _mm512_set1_epi32(static_cast<int32_t>(base)));
     const __m512i words = _mm512_add_epi32(_mm512_add_epi32(offset, _mm512_slli_epi32(offset, 16)),
                                            _mm512_set1_epi32(1 << 16));
-    if (span <= 30 && base + 32 <= int64_t{points}) {
-        // All reads lie within 32 points from `base`: one load and one word permutation.
-        return _mm512_permutexvar_epi16(words, _mm512_loadu_si512(data + base));
+    // Masked reads stop at the last readable point (a masked-out point is neither read nor able
+    // to fault), so a short sample needs no copy with room after it.
+    const int64_t room = int64_t{points} - base;
+    const auto below = [room](int64_t from) {
+        return _cvtu32_mask32(room - from >= 32 ? ~0u
+                              : room > from     ? (1u << (room - from)) - 1
+                                                : 0u);
+    };
+    if (span <= 30 && room > 0) {
+        // All reads lie within 32 points from `base`: one read and one word permutation.
+        return _mm512_permutexvar_epi16(words, _mm512_maskz_loadu_epi16(below(0), data + base));
     }
-    if (span <= 62 && base + 64 <= int64_t{points}) {
+    if (span <= 62 && room > 0) {
         // Steps of 2 to 4 points per frame: a window of 64 points.
-        return _mm512_permutex2var_epi16(_mm512_loadu_si512(data + base), words,
-                                         _mm512_loadu_si512(data + base + 32));
+        return _mm512_permutex2var_epi16(_mm512_maskz_loadu_epi16(below(0), data + base), words,
+                                         _mm512_maskz_loadu_epi16(below(32), data + base + 32));
     }
     // Far apart or near the end of the data: one read per frame.
     alignas(64) int32_t at[16];
@@ -96,13 +106,6 @@ XM_FRAME_INLINE __m512i InterpolateSixteen(const int16_t* data, uint32_t points,
     return _mm512_add_epi32(_mm512_srai_epi32(point16, 10), share);  // 64 x s0 + share
 }
 
-// floor((p + bias) / 128) of the 64-bit products p of the even 32-bit lanes of v and volume, in
-// the low half of each 64-bit lane. With a bias of 64 for negative products this is
-// ((p >> 6) + (p < 0)) >> 1.
-XM_FRAME_INLINE __m512i SideEven(__m512i v, __m512i volume, __m512i bias) {
-    return _mm512_srli_epi64(_mm512_add_epi64(_mm512_mul_epi32(v, volume), bias), 7);
-}
-
 // Adds the interleaved sums of 16 frames (frames 0..7 in `a`, 8..15 in `b`) to the
 // accumulator, only those of the first `lanes` frames.
 XM_FRAME_INLINE void AddInterleaved(int32_t* out, __m512i a, __m512i b, uint32_t lanes) {
@@ -119,36 +122,6 @@ XM_FRAME_INLINE void AddInterleaved(int32_t* out, __m512i a, __m512i b, uint32_t
     _mm512_mask_storeu_epi32(out + 16, maskB,
                              _mm512_add_epi32(_mm512_maskz_loadu_epi32(maskB, out + 16), b));
 }
-
-// Both sides at volumes anywhere in 0..32767, moving by their increments while ramping. Volumes
-// are 0 or more, so a product is negative exactly when its point is (a zero product is not moved
-// by the bias).
-struct AnySidesBy64 {
-    __m512i left, right, leftStep, rightStep;
-
-    XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
-        const __m512i vOdd = SwapHalves(v);
-        const __m512i bias = _mm512_and_si512(_mm512_srai_epi32(v, 31), _mm512_set1_epi32(64));
-        const __m512i biasEven = _mm512_and_si512(bias, _mm512_set1_epi64(0xFFFFFFFF));
-        const __m512i biasOdd = _mm512_srli_epi64(bias, 32);
-        const __m512i pairUp =
-            _mm512_setr_epi32(0, 16, 2, 18, 4, 20, 6, 22, 8, 24, 10, 26, 12, 28, 14, 30);
-        // Left/right pairs of frames 0, 2, .. 14 and of frames 1, 3, .. 15.
-        const __m512i even = _mm512_permutex2var_epi32(SideEven(v, left, biasEven), pairUp,
-                                                       SideEven(v, right, biasEven));
-        const __m512i odd =
-            _mm512_permutex2var_epi32(SideEven(vOdd, SwapHalves(left), biasOdd), pairUp,
-                                      SideEven(vOdd, SwapHalves(right), biasOdd));
-        const __m512i firstHalf = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
-        const __m512i secondHalf = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
-        AddInterleaved(accumulator, _mm512_permutex2var_epi64(even, firstHalf, odd),
-                       _mm512_permutex2var_epi64(even, secondHalf, odd), lanes);
-    }
-    XM_FRAME_INLINE void Advance() {
-        left = _mm512_add_epi32(left, leftStep);
-        right = _mm512_add_epi32(right, rightStep);
-    }
-};
 
 // Both sides at steady volumes of whole target steps, 128 T (as the narrower loops take them):
 // SideProduct is then exactly v x T, which fits 32 bits.
@@ -167,12 +140,67 @@ struct WholeSidesBy32 {
     XM_FRAME_INLINE void Advance() {}
 };
 
+// Clears the vector registers' upper halves before the SSE code that follows runs: with them
+// left in use, every SSE instruction after pays for merging them (GCC puts this in by itself only
+// where it optimises for speed, not for size).
+XM_FRAME_INLINE void LeaveWideVectors() {
+    _mm256_zeroupper();
+}
+
 // `first`, first + increment, .. (wrapping) for 16 frames.
 XM_FRAME_INLINE __m512i SeriesOf16(int32_t first, int32_t increment) {
     const __m512i frame = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     return _mm512_add_epi32(_mm512_set1_epi32(first),
                             _mm512_mullo_epi32(frame, _mm512_set1_epi32(increment)));
 }
+
+// The lanes of the common design (vector_loops.h, vector_conversion.h): its block conversion and
+// its sides at volumes that are not whole target steps, 16 frames at a time in order.
+struct Avx512 : Lanes<__v16si, __v16su, __v32hi, __v16sf> {
+    static XM_FRAME_INLINE Vector Series(int32_t first, int32_t increment) {
+        return (Vector)SeriesOf16(first, increment);
+    }
+    static XM_FRAME_INLINE Vector WithHighHalves(Vector a, Vector b) {
+        return (Vector)_mm512_mask_blend_epi16(0xAAAAAAAA, (__m512i)a, (__m512i)b);
+    }
+    static XM_FRAME_INLINE void AddInterleaved(int32_t* accumulator, Vector l, Vector r,
+                                               uint32_t frames) {
+        const __m512i first =
+            _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const __m512i second =
+            _mm512_setr_epi32(8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+        xm::mixer::AddInterleaved(
+            accumulator, _mm512_permutex2var_epi32((__m512i)l, first, (__m512i)r),
+            _mm512_permutex2var_epi32((__m512i)l, second, (__m512i)r), frames);
+    }
+    static XM_FRAME_INLINE Vector MulhiU16(Vector a, Vector b) {
+        return (Vector)_mm512_mulhi_epu16((__m512i)a, (__m512i)b);
+    }
+    // The packs work within each quarter; the eighths go back in order as they are stored.
+    static XM_FRAME_INLINE Vector Packs(Vector a, Vector b) {
+        return (Vector)_mm512_packs_epi32((__m512i)a, (__m512i)b);
+    }
+    static XM_FRAME_INLINE void StoreWords(int16_t* to, Vector words) {
+        const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+        _mm512_storeu_si512(to, _mm512_permutexvar_epi64(order, (__m512i)words));
+    }
+    static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) {
+        return (Vector)_mm512_madd_epi16((__m512i)a, (__m512i)b);
+    }
+    static XM_FRAME_INLINE void Leave() { LeaveWideVectors(); }
+};
+
+// Both sides at volumes anywhere in 0..32767, moving by their increments while ramping: the
+// common design's split products, 16-bit multiply-adds, cheaper than 64-bit products here too.
+template <bool kRamping>
+struct SplitSides {
+    AnySides<Avx512, kRamping> sides;
+
+    XM_FRAME_INLINE void Add(int32_t* accumulator, __m512i v, uint32_t lanes) const {
+        sides.Add(accumulator, (__v16si)v, lanes);
+    }
+    XM_FRAME_INLINE void Advance() { sides.Advance(); }
+};
 
 // Groups of 16 frames, then the rest as one more group of which only the first frames are added.
 template <class Sides>
@@ -198,13 +226,6 @@ XM_FRAME_INLINE int64_t MixSixteens(const int16_t* data, uint32_t points, int64_
     return position_fp32_32 + int64_t{frames} * step_fp32_32;
 }
 
-// Clears the vector registers' upper halves before the SSE code that follows runs: with them
-// left in use, every SSE instruction after pays for merging them (GCC puts this in by itself only
-// where it optimises for speed, not for size).
-XM_FRAME_INLINE void LeaveWideVectors() {
-    _mm256_zeroupper();
-}
-
 int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32_32,
                      int64_t step_fp32_32, int32_t leftVolume, int32_t rightVolume,
                      int32_t* accumulator, uint32_t frames) {
@@ -215,8 +236,7 @@ int64_t MixSteady512(const int16_t* data, uint32_t points, int64_t position_fp32
                           WholeSidesBy32{_mm512_srli_epi32(left, 7), _mm512_srli_epi32(right, 7)},
                           accumulator, frames)
             : MixSixteens(data, points, position_fp32_32, step_fp32_32,
-                          AnySidesBy64{left, right, _mm512_setzero_si512(), _mm512_setzero_si512()},
-                          accumulator, frames);
+                          SplitSides<false>{{leftVolume, rightVolume, 0, 0}}, accumulator, frames);
     LeaveWideVectors();
     return end;
 }
@@ -225,10 +245,7 @@ int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp3
                       int64_t step_fp32_32, int32_t& leftVolume, int32_t& rightVolume,
                       int32_t leftIncrement, int32_t rightIncrement, int32_t* accumulator,
                       uint32_t frames) {
-    const AnySidesBy64 sides{
-        SeriesOf16(leftVolume, leftIncrement), SeriesOf16(rightVolume, rightIncrement),
-        _mm512_set1_epi32(static_cast<int32_t>(16 * static_cast<uint32_t>(leftIncrement))),
-        _mm512_set1_epi32(static_cast<int32_t>(16 * static_cast<uint32_t>(rightIncrement)))};
+    const SplitSides<true> sides{{leftVolume, rightVolume, leftIncrement, rightIncrement}};
     const int64_t end =
         MixSixteens(data, points, position_fp32_32, step_fp32_32, sides, accumulator, frames);
     leftVolume = AdvanceVolume(leftVolume, leftIncrement, frames);
@@ -237,29 +254,9 @@ int64_t MixRamping512(const int16_t* data, uint32_t points, int64_t position_fp3
     return end;
 }
 
-// The block conversion takes the common design (vector_conversion.h), 16 frames at a time.
-struct Avx512 : Lanes<__v16si, __v16su, __v32hi, __v16sf> {
-    static XM_FRAME_INLINE Vector MulhiU16(Vector a, Vector b) {
-        return (Vector)_mm512_mulhi_epu16((__m512i)a, (__m512i)b);
-    }
-    // The packs work within each quarter; the eighths go back in order as they are stored.
-    static XM_FRAME_INLINE Vector Packs(Vector a, Vector b) {
-        return (Vector)_mm512_packs_epi32((__m512i)a, (__m512i)b);
-    }
-    static XM_FRAME_INLINE void StoreWords(int16_t* to, Vector words) {
-        const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
-        _mm512_storeu_si512(to, _mm512_permutexvar_epi64(order, (__m512i)words));
-    }
-    static XM_FRAME_INLINE Vector Madd(Vector a, Vector b) {
-        return (Vector)_mm512_madd_epi16((__m512i)a, (__m512i)b);
-    }
-    static XM_FRAME_INLINE void Leave() { LeaveWideVectors(); }
-};
-
 }  // namespace
 
-// Samples of up to 512 points are copied with 64 more, so that a group's windows stay in one read.
 extern const MixerKernels kAvx512Kernels = {
-    512, MixSteady512, MixRamping512, 64, true, ConversionKernelOf<Avx512>, Avx512::kFrames};
+    512, MixSteady512, MixRamping512, true, ConversionKernelOf<Avx512>, Avx512::kFrames};
 
 }  // namespace xm::mixer

@@ -228,7 +228,7 @@ int64_t RampingKernelOf(const int16_t* data, uint32_t /*points*/, int64_t positi
 // The table of a width that follows this design and the common block conversion.
 template <class V>
 constexpr MixerKernels CommonDesignKernels() {
-    return {V::kFrames * 32,       SteadyKernelOf<V>, RampingKernelOf<V>, 0, true,
+    return {V::kFrames * 32,       SteadyKernelOf<V>, RampingKernelOf<V>, true,
             ConversionKernelOf<V>, V::kFrames};
 }
 
