@@ -1,21 +1,36 @@
 #!/usr/bin/env python3
 """Plants one-line faults in the sources, one at a time, and tells which ones the tests catch.
 
-For each fault: replace one line's text, build only the test programs that test that code, run
-them, note whether any failed, and put the file back (always, even on an error or Ctrl-C). A
-fault that no test catches "survives": it needs a test, or a reason why it changes nothing that
-anyone could observe (then it is listed with `equivalent`).
+Two kinds of fault. Generated ones come from the code itself: in every source file of the
+folders below, each ordering comparison is moved across its bound (`<` and `<=`, `>` and `>=`)
+and each `&&` and `||` is swapped, one at a time. Hand-written ones (FAULTS) are those no rule
+makes: off-by-one lengths, a dropped clamp, a memory kept or cleared.
 
-    tools/plant_faults.py [--folder F] [--only ID ...] [--list] [--baseline]
+For each fault: change one line, build the test programs of that code one by one and run each,
+until one fails (the fault is caught) or none is left (it survives); then put the file back
+(always, even on an error or Ctrl-C). A survivor needs a test, or a reason why it changes
+nothing anyone could observe: then it is listed in EQUIVALENT (generated) or with `equivalent`
+(hand-written). A generated fault that does not build is dropped and counted.
 
-The faults in player/ and gfx/ run against the native build, those in app/ against the win64
-build, whose tests run under wine64 on an X display (scripts/with-display.sh). Configure both
-builds first (cmake --preset native; cmake --preset win64). Refuses to run while a file it would
-change has changes of its own. Prints a line per fault and a table per folder; exit status 1 when
-a fault survives that is not known to be equivalent.
+    tools/plant_faults.py [--folder F ...] [--changed [--base REF]] [--only ID ...] [--list]
+                          [--generated | --hand-written] [--baseline]
+
+A generated fault is named by its file, the text of its line, which operator of the line it
+changes and how, so that the list of equivalent ones stays valid while other lines move. Its
+short name (`g-` and a hash of those) is what --only takes; the listing shows the line number.
+
+The faults in player/ and gfx/ run against the native build, those in app/ and gfx/win against
+the win64 build, whose tests run under wine64 on an X display (scripts/with-display.sh).
+Configure both builds first (cmake --preset native; cmake --preset win64). --changed keeps the
+faults of files that differ from main (or --base REF). Refuses to run while a file it would
+change has changes of its own. Prints a line per fault and a table per folder; exit status 1
+when a fault survives that is not known to be equivalent.
 """
 import argparse
+import glob
+import hashlib
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -25,31 +40,215 @@ from collections import OrderedDict
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # The test programs of each part of the code: only the tests of the code a fault is in count.
-REPLAY = ["effects_flow_test", "effects_pitch_test", "effects_song_wide_test",
-          "effects_volume_test", "engine_envelope_test", "engine_loaded_song_test",
-          "engine_order_test", "engine_robustness_test", "engine_timing_test",
-          "engine_voice_test"]
-SONG = ["loader_instruments_test", "loader_limits_test", "loader_patterns_test",
-        "loader_samples_test", "loader_sources_test", "reader_test", "records_test",
+# The likeliest to catch a fault come first: the rest are not built once one has failed.
+REPLAY = ["effects_volume_test", "effects_pitch_test", "engine_voice_test", "effects_flow_test",
+          "engine_envelope_test", "effects_song_wide_test", "engine_timing_test",
+          "engine_order_test", "engine_loaded_song_test", "engine_robustness_test"]
+SONG = ["loader_limits_test", "loader_patterns_test", "loader_instruments_test",
+        "loader_samples_test", "loader_sources_test", "reader_test", "records_test", "arena_test",
         "engine_loaded_song_test", "engine_order_test", "engine_robustness_test"]
-GFX = ["starfield_test", "starfield_frame_test"]
+MIXER = ["mixer_test", "render_block_test", "render_conversion_test", "fastpath_mixer_test",
+         "fastpath_song_test"]
+GFX = ["starfield_frame_test", "starfield_test"]
+GFX_WIN = ["bitmap_test", "modimage_test", "starfield_test"]
 APP = ["language_settings_test", "shell_dialogs_test", "startup_test", "framework_test"]
+
+# Where faults are generated, with the tests of each folder. Only the folder's own files: the
+# mixer's per-width loops (player/mixer/widths) are held to the plain loops bit for bit by the
+# differential fuzz target instead.
+GENERATED_FOLDERS = OrderedDict([
+    ("player/replay", REPLAY),
+    ("player/song", SONG),
+    ("gfx", GFX),
+    ("gfx/win", GFX_WIN),
+    ("app", APP),
+    ("player/mixer", MIXER),
+])
+# Files whose tests are not their folder's.
+FILE_TESTS = {
+    "app/cxx_runtime.cpp": ["cxx_runtime_probe"],
+    "player/mixer/block_conversion.cpp": ["render_conversion_test", "render_block_test"],
+}
+# Windows test programs whose ctest entries are not named win_PROGRAM.
+CTEST_NAMES = {"cxx_runtime_probe": "win_cxx_runtime_.*"}
+WINDOWS_FOLDERS = ("app", "gfx/win")
+
+
+def folder_of(path):
+    parts = path.split("/")
+    if parts[0] == "player" or parts[:2] == ["gfx", "win"]:
+        return "/".join(parts[:2])
+    return parts[0]
 
 
 class Fault:
+    """A hand-written fault: `original` (its nth occurrence, or its only one) becomes
+    `replacement`."""
+    generated = False
+
     def __init__(self, ident, path, original, replacement, tests, nth=None, equivalent=None):
         self.ident, self.path, self.original, self.replacement = ident, path, original, replacement
         self.tests, self.nth, self.equivalent = tests, nth, equivalent
 
     @property
     def folder(self):
-        parts = self.path.split("/")
-        return "/".join(parts[:2]) if parts[0] == "player" else parts[0]
+        return folder_of(self.path)
 
     @property
     def preset(self):
-        return "win64" if self.folder == "app" else "native"
+        return "win64" if self.folder in WINDOWS_FOLDERS else "native"
 
+    def describe(self):
+        return f"{self.original.strip()!r} -> {self.replacement.strip()!r}"
+
+    def plant(self, text):
+        # Without `nth` the text must occur once; with it, the nth occurrence is planted.
+        if self.nth is None and text.count(self.original) != 1:
+            raise SystemExit(f"{self.ident}: '{self.original}' does not occur exactly once in "
+                             f"{self.path}")
+        start = -1
+        for _ in range(self.nth or 1):
+            start = text.find(self.original, start + 1)
+            if start < 0:
+                raise SystemExit(f"{self.ident}: '{self.original}' occurs fewer than {self.nth} "
+                                 f"times in {self.path}")
+        return text[:start] + self.replacement + text[start + len(self.original):]
+
+
+# --- Generated faults ---------------------------------------------------------------------------
+
+SWAPS = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "&&": "||", "||": "&&"}
+# A binary operator as the project's format writes it: a space on each side. Template brackets,
+# shifts, `->` and `T&&` never stand so.
+OPERATOR = re.compile(r"(?<=\s)(<=|>=|<|>|&&|\|\|)(?=\s|$)")
+
+
+def digit_separator(text, i):
+    hexdigits = "0123456789abcdefABCDEF"
+    return 0 < i < len(text) - 1 and text[i - 1] in hexdigits and text[i + 1] in hexdigits
+
+
+def code_only(text):
+    """The text with comments, string and character literals blanked out (same length, same
+    lines), so that only operators of the code are seen."""
+    out, i, n = [], 0, len(text)
+    while i < n:
+        if text.startswith("//", i):
+            j = text.find("\n", i)
+            j = n if j < 0 else j
+        elif text.startswith("/*", i):
+            j = text.find("*/", i + 2)
+            j = n if j < 0 else j + 2
+        elif text[i] == '"' or (text[i] == "'" and not digit_separator(text, i)):
+            quote, j = text[i], i + 1
+            while j < n and text[j] != quote and text[j] != "\n":
+                j += 2 if text[j] == "\\" else 1
+            j += 1
+        else:
+            out.append(text[i])
+            i += 1
+            continue
+        out.append(re.sub(r"[^\n]", " ", text[i:j]))
+        i = j
+    return "".join(out)
+
+
+def operators_of(code_line):
+    """(column, operator) of every operator a fault is made from, in one line of code."""
+    stripped = code_line.lstrip()
+    if stripped.startswith("#") or stripped.startswith("template"):
+        return []
+    return [(m.start(), m.group(1)) for m in OPERATOR.finditer(code_line)]
+
+
+class GeneratedFault:
+    """One operator of one line moved across its bound or swapped. Named by the file, the line's
+    text (and which copy of it, should the file hold the same line twice), which of the line's
+    operators and the change."""
+    generated = True
+    equivalent = None
+
+    def __init__(self, path, text, copy, index, old, new, line, tests):
+        self.path, self.text, self.copy, self.index = path, text, copy, index
+        self.old, self.new, self.line, self.tests = old, new, line, tests
+        # Which occurrence of this operator in the line, for the list of equivalent faults.
+        self.nth = None
+        key = f"{path}|{text}|{copy}|{index}|{new}"
+        self.ident = "g-" + hashlib.sha1(key.encode()).hexdigest()[:8]
+
+    folder = Fault.folder
+    preset = Fault.preset
+
+    def describe(self):
+        where = f" (copy {self.copy + 1})" if self.copy else ""
+        nth = f" #{self.nth}" if self.nth > 1 else ""
+        return f"line {self.line}{where}: {self.old}{nth} -> {self.new} in {self.text!r}"
+
+    def plant(self, text):
+        lines = text.split("\n")
+        code = code_only(text).split("\n")
+        copy = -1
+        for number, line in enumerate(lines):
+            if line.strip() != self.text:
+                continue
+            copy += 1
+            if copy != self.copy:
+                continue
+            column, old = operators_of(code[number])[self.index]
+            assert old == self.old, (self.ident, old, self.old)
+            lines[number] = line[:column] + self.new + line[column + len(old):]
+            return "\n".join(lines)
+        raise SystemExit(f"{self.ident}: the line {self.text!r} is gone from {self.path}")
+
+
+def generate(folders):
+    faults = []
+    for folder in folders:
+        tests = GENERATED_FOLDERS[folder]
+        paths = sorted(glob.glob(os.path.join(ROOT, folder, "*.cpp")) +
+                       glob.glob(os.path.join(ROOT, folder, "*.h")))
+        for full in paths:
+            path = os.path.relpath(full, ROOT)
+            with open(full) as source:
+                text = source.read()
+            copies = {}
+            for number, (line, code) in enumerate(zip(text.split("\n"),
+                                                      code_only(text).split("\n")), start=1):
+                found = operators_of(code)
+                if not found:
+                    continue
+                stripped = line.strip()
+                copy = copies.get(stripped, 0)
+                copies[stripped] = copy + 1
+                seen = {}
+                for index, (_, old) in enumerate(found):
+                    seen[old] = seen.get(old, 0) + 1
+                    fault = GeneratedFault(path, stripped, copy, index, old, SWAPS[old], number,
+                                           FILE_TESTS.get(path, tests))
+                    fault.nth = seen[old]
+                    faults.append(fault)
+    return faults
+
+
+class Equivalent:
+    """A generated fault that changes nothing observable: in `path`, the line `text`, its `nth`
+    operator `change` (as "< -> <="), and why it changes nothing."""
+
+    def __init__(self, path, text, change, reason, nth=1):
+        self.path, self.text, self.reason, self.nth = path, text, reason, nth
+        self.old, self.new = change.split(" -> ")
+        self.used = False
+
+    def matches(self, fault):
+        return (fault.path, fault.text, fault.old, fault.new, fault.nth) == \
+            (self.path, self.text, self.old, self.new, self.nth)
+
+
+# Generated faults known to change nothing observable.
+EQUIVALENT = [
+]
+
+# --- Hand-written faults ---
 
 E = "player/replay/effects.cpp"
 X = "player/replay/extended_effects.cpp"
@@ -252,73 +451,146 @@ def run(cmd, timeout=None, **kw):
                           text=True, timeout=timeout, **kw)
 
 
-def planted_text(text, fault):
-    # Without `nth` the text must occur once; with it, the nth occurrence is planted.
-    if fault.nth is None and text.count(fault.original) != 1:
-        raise SystemExit(f"{fault.ident}: '{fault.original}' does not occur exactly once in "
-                         f"{fault.path}")
-    start = -1
-    for _ in range(fault.nth or 1):
-        start = text.find(fault.original, start + 1)
-        if start < 0:
-            raise SystemExit(f"{fault.ident}: '{fault.original}' occurs fewer than {fault.nth} "
-                             f"times in {fault.path}")
-    return text[:start] + fault.replacement + text[start + len(fault.original):]
-
-
 def build(preset, programs):
-    result = run(["cmake", "--build", "--preset", preset, "--target", *programs, "-j2"])
+    result = run(["nice", "-n", "10", "cmake", "--build", "--preset", preset, "--target",
+                  *programs, "-j2"])
     return result.returncode == 0, result.stdout
 
 
-def run_tests(preset, programs):
-    """Returns the programs that failed (or hung)."""
-    failed = []
-    if preset == "native":
-        for program in programs:
-            path = os.path.join(ROOT, "build/native/tests", program)
-            try:
-                result = run([path, "--gtest_brief=1"], timeout=300)
-                if result.returncode != 0:
-                    failed.append(program)
-            except subprocess.TimeoutExpired:
-                failed.append(program + " (hung)")
-        return failed
-    regex = "^win_(" + "|".join(programs) + ")$"
+def run_native(program):
+    """True when the program passed."""
+    path = os.path.join(ROOT, "build/native/tests", program)
+    try:
+        return run([path, "--gtest_brief=1"], timeout=120).returncode == 0
+    except subprocess.TimeoutExpired:
+        return False
+
+
+def run_windows(program):
+    """True when every ctest entry of the program passed."""
+    regex = "^(" + CTEST_NAMES.get(program, "win_" + program) + ")$"
     try:
         result = run(["scripts/with-display.sh", "ctest", "--preset", "win64", "-R", regex],
                      timeout=900)
     except subprocess.TimeoutExpired:
-        return ["(hung)"]
-    for line in result.stdout.splitlines():
-        if "***Failed" in line or "***Timeout" in line or "***Exception" in line:
-            failed.append(line.split()[3] if len(line.split()) > 3 else line)
-    if result.returncode != 0 and not failed:
-        failed.append("ctest exit %d" % result.returncode)
-    return failed
+        return False
+    return result.returncode == 0 and "No tests were found" not in result.stdout
+
+
+def try_fault(fault):
+    """Builds and runs the fault's tests one program at a time until one fails. Returns the
+    outcome and a detail."""
+    runner = run_windows if fault.preset == "win64" else run_native
+    for position, program in enumerate(fault.tests):
+        ok, log = build(fault.preset, [program])
+        if not ok:
+            if position == 0:
+                return "dropped", log[-1500:]
+            raise SystemExit(f"{fault.ident}: {program} does not build, though "
+                             f"{fault.tests[0]} did:\n{log[-3000:]}")
+        if not runner(program):
+            return "caught", program
+    if fault.equivalent:
+        return "equivalent", fault.equivalent
+    return "survived", ""
+
+
+def changed_files(base):
+    fork = run(["git", "merge-base", base, "HEAD"]).stdout.strip()
+    if not fork:
+        raise SystemExit(f"plant_faults: no common ancestor with {base}")
+    committed = run(["git", "diff", "--name-only", fork, "HEAD"]).stdout.split()
+    uncommitted = run(["git", "diff", "--name-only", "HEAD"]).stdout.split()
+    return set(committed) | set(uncommitted)
+
+
+def select(args):
+    folders = args.folder or list(GENERATED_FOLDERS)
+    unknown = [f for f in folders if f not in GENERATED_FOLDERS]
+    if unknown:
+        raise SystemExit(f"plant_faults: no such folder: {unknown}; "
+                         f"the folders are {list(GENERATED_FOLDERS)}")
+    faults = []
+    if not args.generated:
+        faults += [f for f in FAULTS if f.folder in folders]
+    if not args.hand_written:
+        texts = {}  # a generated fault that a hand-written one already plants is left out
+        for fault in FAULTS:
+            texts.setdefault(fault.path, set())
+        generated = generate(folders)
+        contents = {}
+        for fault in generated:
+            if fault.path not in contents:
+                with open(os.path.join(ROOT, fault.path)) as source:
+                    contents[fault.path] = source.read()
+        for fault in FAULTS:
+            if fault.path in contents:
+                texts[fault.path].add(fault.plant(contents[fault.path]))
+        for fault in generated:
+            if fault.plant(contents[fault.path]) in texts.get(fault.path, ()):
+                continue
+            for entry in EQUIVALENT:
+                if entry.matches(fault):
+                    fault.equivalent, entry.used = entry.reason, True
+            faults.append(fault)
+        stale = [e for e in EQUIVALENT if not e.used and folder_of(e.path) in folders]
+        for entry in stale:
+            print(f"plant_faults: no fault matches the equivalent entry {entry.path}: "
+                  f"{entry.old} #{entry.nth} -> {entry.new} in {entry.text!r}", file=sys.stderr)
+        if stale:
+            raise SystemExit("plant_faults: mend or remove these entries of EQUIVALENT")
+    if args.changed:
+        changed = changed_files(args.base)
+        faults = [f for f in faults if f.path in changed]
+    if args.only:
+        faults = [f for f in faults if f.ident in args.only]
+    return faults
+
+
+def print_table(results):
+    columns = ["generated", "by hand", "no build", "caught", "equivalent", "survived"]
+    table = OrderedDict()
+    for fault, outcome in results:
+        row = table.setdefault(fault.folder, dict.fromkeys(columns, 0))
+        row["generated" if fault.generated else "by hand"] += 1
+        row["no build" if outcome == "dropped" else outcome] += 1
+    totals = dict.fromkeys(columns, 0)
+    print(f"{'folder':16}" + "".join(f"{c:>11}" for c in columns))
+    for folder, row in table.items():
+        print(f"{folder:16}" + "".join(f"{row[c]:11}" for c in columns))
+        for c in columns:
+            totals[c] += row[c]
+    print(f"{'all':16}" + "".join(f"{totals[c]:11}" for c in columns))
+    return totals
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--folder", help="only the faults of this folder (e.g. player/replay)")
+    parser.add_argument("--folder", nargs="+", help="only these folders (e.g. player/replay)")
+    parser.add_argument("--changed", action="store_true",
+                        help="only the faults in files that differ from main (or --base)")
+    parser.add_argument("--base", default="main", help="what --changed compares with")
     parser.add_argument("--only", nargs="+", help="only these faults")
+    parser.add_argument("--generated", action="store_true", help="only the generated faults")
+    parser.add_argument("--hand-written", action="store_true", help="only the hand-written ones")
     parser.add_argument("--list", action="store_true", help="list the faults and stop")
     parser.add_argument("--baseline", action="store_true",
                         help="first build and run the tests without a fault: all must pass")
     args = parser.parse_args()
 
-    faults = [f for f in FAULTS if (not args.folder or f.folder == args.folder) and
-              (not args.only or f.ident in args.only)]
     idents = [f.ident for f in FAULTS]
     duplicates = {i for i in idents if idents.count(i) > 1}
     if duplicates:
         raise SystemExit(f"faults named twice: {sorted(duplicates)}")
+    faults = select(args)
     for fault in faults:  # every fault must apply before any is planted
         with open(os.path.join(ROOT, fault.path)) as source:
-            planted_text(source.read(), fault)
+            fault.plant(source.read())
     if args.list:
         for f in faults:
-            print(f"{f.ident:28} {f.path}: {f.original.strip()!r} -> {f.replacement.strip()!r}")
+            mark = "  [equivalent]" if f.equivalent else ""
+            print(f"{f.ident:28} {f.path}: {f.describe()}{mark}")
+        print(f"{len(faults)} faults")
         return 0
 
     paths = sorted({f.path for f in faults})
@@ -329,6 +601,7 @@ def main():
 
     signal.signal(signal.SIGINT, on_signal)
     signal.signal(signal.SIGTERM, on_signal)
+    began = time.time()
 
     if args.baseline:
         for preset in ("native", "win64"):
@@ -338,10 +611,11 @@ def main():
             ok, log = build(preset, programs)
             if not ok:
                 raise SystemExit(f"baseline: the {preset} build fails:\n{log[-3000:]}")
-            failed = run_tests(preset, programs)
+            runner = run_windows if preset == "win64" else run_native
+            failed = [p for p in programs if not runner(p)]
             if failed:
                 raise SystemExit(f"baseline: failing without a fault: {failed}")
-        print("baseline: every test passes without a fault")
+        print("baseline: every test passes without a fault", flush=True)
 
     results = []
     for fault in faults:
@@ -351,43 +625,28 @@ def main():
         started = time.time()
         try:
             with open(full, "w") as source:
-                source.write(planted_text(original, fault))
-            ok, log = build(fault.preset, fault.tests)
-            if not ok:
-                outcome, detail = "build-failed", log[-1500:]
-            else:
-                failed = run_tests(fault.preset, fault.tests)
-                outcome = "caught" if failed else ("equivalent" if fault.equivalent else "survived")
-                detail = ", ".join(failed) if failed else (fault.equivalent or "")
+                source.write(fault.plant(original))
+            outcome, detail = try_fault(fault)
         finally:
             with open(full, "w") as source:
                 source.write(original)
         results.append((fault, outcome))
-        print(f"{outcome:12} {fault.ident:28} {fault.path} ({time.time() - started:.0f} s) {detail}",
-              flush=True)
+        if outcome == "dropped":
+            detail = "does not build"
+        print(f"{outcome:10} {fault.ident:26} {fault.path} ({time.time() - started:.0f} s) "
+              f"{fault.describe()}  {detail}", flush=True)
 
     print()
-    table = OrderedDict()
-    for fault, outcome in results:
-        row = table.setdefault(fault.folder, {"planted": 0, "caught": 0, "equivalent": 0,
-                                              "survived": 0, "build-failed": 0})
-        row["planted"] += 1
-        row[outcome] += 1
-    print(f"{'folder':16} {'planted':>8} {'caught':>8} {'equivalent':>11} {'survived':>9}")
-    totals = {"planted": 0, "caught": 0, "equivalent": 0, "survived": 0, "build-failed": 0}
-    for folder, row in table.items():
-        print(f"{folder:16} {row['planted']:8} {row['caught']:8} {row['equivalent']:11} "
-              f"{row['survived']:9}")
-        for key in totals:
-            totals[key] += row[key]
-    print(f"{'all':16} {totals['planted']:8} {totals['caught']:8} {totals['equivalent']:11} "
-          f"{totals['survived']:9}")
-    if totals["build-failed"]:
-        print(f"{totals['build-failed']} faults did not build: fix their entries")
-    survivors = [f.ident for f, outcome in results if outcome == "survived"]
-    if survivors:
-        print("survived: " + " ".join(survivors))
-    return 1 if survivors or totals["build-failed"] else 0
+    totals = print_table(results)
+    print(f"{time.time() - began:.0f} s")
+    hand_dropped = [f.ident for f, outcome in results if outcome == "dropped" and not f.generated]
+    if hand_dropped:
+        print("hand-written faults that do not build (fix their entries): " +
+              " ".join(hand_dropped))
+    survivors = [f for f, outcome in results if outcome == "survived"]
+    for fault in survivors:
+        print(f"survived: {fault.ident} {fault.path}: {fault.describe()}")
+    return 1 if survivors or hand_dropped else 0
 
 
 if __name__ == "__main__":
