@@ -246,6 +246,117 @@ class Equivalent:
 
 # Generated faults known to change nothing observable.
 EQUIVALENT = [
+    # The replay.
+    Equivalent("player/replay/engine.cpp",
+               "return slot < module.patternSlotCount ? module.patterns[slot] : kEmptyPattern;",
+               "< -> <=", "the loader gives every order entry of the song a slot (the count is at "
+               "least the highest entry + 1), so no entry played equals the count"),
+    Equivalent("player/replay/engine.cpp",
+               "if (pattern.cells == nullptr || module.row >= pattern.rows) return nullptr;",
+               ">= -> >", "EnterPendingPosition has sent a row at or past the pattern's end to "
+               "row 0, and the pattern cannot change within the row"),
+    Equivalent("player/replay/engine.cpp",
+               "if (module.order < 0 || module.order >= module.songLength || module.order > 255) {",
+               "< -> <=", "an order position of 0 is set to 0"),
+    Equivalent("player/replay/engine.cpp",
+               "if (module.order < 0 || module.order >= module.songLength || module.order > 255) {",
+               ">= -> >", "no pending order equals the song length: the next order, the restart "
+               "position, Bxx and JumpToOrder each take 0 for a position at or past it"),
+    Equivalent("player/replay/engine.cpp",
+               "if (module.row < 0 || module.row >= CurrentPattern(module).rows) module.row = 0;",
+               "< -> <=", "a row of 0 is set to 0"),
+    Equivalent("player/replay/engine.cpp", "if (channel.note >= kNotes) return NullSample;",
+               ">= -> >", "a channel's note is only set from a cell's note 1..96 less one, so it "
+               "never reaches 96"),
+    Equivalent("player/replay/envelopes.cpp", "if (s.next < view.count) {", "< -> <=",
+               "the next point stays below the count: reaching the last point finishes the "
+               "envelope, and the loader turns off an envelope of fewer than two points"),
+    Equivalent("player/replay/envelopes.cpp", "if (s.tick < INT32_MAX) ++s.tick;", "< -> <=",
+               "the tick starts at 255 at most (Lxx) and grows by one per tick: INT32_MAX is "
+               "2^31 ticks away, over 200 days at the fastest tempo"),
+    Equivalent("player/replay/envelopes.cpp",
+               "while (i + 1 < view.count && ticks > view.Tick(i + 1)) ++i;", "< -> <=",
+               "one step past the last point still ends in IsLast: the same finished flag and "
+               "the last point's value"),
+    Equivalent("player/replay/frequency.cpp", "if (!(hz >= 0.0)) return 0;", ">= -> >",
+               "0 Hz rounds to 0 as well"),
+    Equivalent("player/replay/frequency.cpp", "if (hz >= kTop) return UINT32_MAX;", ">= -> >",
+               "exactly 4294967295.0 Hz rounds to UINT32_MAX as well"),
+    Equivalent("player/replay/frequency.cpp",
+               "const int64_t difference = finetune >= 0 ? PlainAmigaPeriod(realNote + 1) - period",
+               ">= -> >", "with finetune 0 the difference is multiplied by 0"),
+    Equivalent("player/replay/oscillators.cpp", "if (distance > 0) {", "> -> >=",
+               "at distance 0 both branches set the period to the target"),
+    Equivalent("player/replay/oscillators.cpp",
+               "channel.period = Saturate(distance > 0 ? target : target + distance);", "> -> >=",
+               "at distance 0 both branches give the target"),
+    Equivalent("player/replay/song_flow.cpp",
+               "const int next = module.order + 1 < module.songLength ? module.order + 1 : 0;",
+               "< -> <=", "a pending order equal to the song length is taken as 0 when the row "
+               "starts, and the song walk meets it alike on every pass"),
+    Equivalent("player/replay/voice_update.cpp",
+               "const int32_t value = kQuarterSine[i <= 64 ? i : 128 - i];", "<= -> <",
+               "at i = 64 both sides index entry 64"),
+    Equivalent("player/replay/voice_update.cpp", "return q >= 128 ? -value : value;", ">= -> >",
+               "at position 128 the value is 0, and -0 is 0"),
+    # The loader and its reader.
+    Equivalent("player/song/arena.cpp",
+               "if (bytes > cap_ - used_ || bytes > SIZE_MAX - kAlign - sizeof(Block)) return nullptr;",
+               "> -> >=", "at exactly that size the rounded block (SIZE_MAX - 15 bytes with its "
+               "link) is refused by the cap or by calloc alike", nth=2),
+    Equivalent("player/song/loader_fields.h",
+               "reader.Read(bytes_, static_cast<int32_t>(count < N ? count : N));", "< -> <=",
+               "at count = N both read N bytes"),
+    Equivalent("player/song/loader_fields.h",
+               "uint8_t U8(size_t offset) const { return offset < N ? bytes_[offset] : 0; }",
+               "< -> <=", "every field the loader reads ends inside its block (song header byte "
+               "335 of 336, instrument 32 of 33 and 207 of 208, pattern 8 of 9, sample 14 of 40)"),
+    Equivalent("player/song/loader_instruments.cpp", "for (int i = 0; i < kEnvelopePoints; ++i) {",
+               "< -> <=", "the record holds the file's bytes in their order: a 13th volume point "
+               "is the first panning point and a 13th panning point the counts, sustain and loop "
+               "start, each written again right after from the same bytes"),
+    Equivalent("player/song/loader_samples.cpp", "for (uint32_t i = 0; i + 1 < count; i += 2) {",
+               "< -> <=", "chunks of 16-bit data hold an even number of bytes, so i + 1 (odd) "
+               "never equals the count"),
+    Equivalent("player/song/loader_samples.cpp",
+               "if (shape.loopStartPoints >= shape.lengthPoints) shape.loopStartPoints = shape.lengthPoints;",
+               ">= -> >", "a loop start equal to the length is set to the length"),
+    Equivalent("player/song/loader_samples.cpp",
+               "if (uint64_t{shape.loopStartPoints} + shape.loopLengthPoints >= shape.lengthPoints)",
+               ">= -> >", "when the loop ends exactly at the sample's end, its length is set to "
+               "what it already is"),
+    Equivalent("player/song/reader.cpp",
+               "return next > kUnboundedSize ? kUnboundedSize : static_cast<uint32_t>(next);",
+               "> -> >=", "at exactly 0xFFFFFFFF both give 0xFFFFFFFF"),
+    Equivalent("player/song/reader.cpp", "if (count <= 0) return;", "<= -> <",
+               "a read of 0 bytes copies nothing and advances by 0 either way"),
+    Equivalent("player/song/reader.cpp",
+               "position < static_cast<uint64_t>(cacheBase_) + kCacheBytes) {", "< -> <=",
+               "at the cached block's end the part served from it is 0 bytes long, and the read "
+               "goes on as from outside it"),
+    Equivalent("player/song/reader.cpp", "if (alignedEnd > position) {", "> -> >=",
+               "when the aligned end is the position, the direct read is 0 bytes long"),
+    # The starfield.
+    Equivalent("gfx/starfield.h",
+               "static_assert(kAngleStep_rad == 1e-6f && kAcceleration == 1.00001f);", "&& -> ||",
+               "a compile-time check whose two parts both hold: either form compiles, and it "
+               "runs nothing"),
+    Equivalent("gfx/starfield.h",
+               "static_assert(kRadiusPerHalfWidth == 1.33333 && kTurn_rad == 6.283185307);",
+               "&& -> ||", "a compile-time check whose two parts both hold: either form "
+               "compiles, and it runs nothing"),
+    # The program's own runtime and images.
+    Equivalent("app/cxx_runtime.cpp",
+               "return bytes <= kLargestBlock ? std::malloc(bytes ? bytes : 1) : nullptr;",
+               "<= -> <", "no allocator hands out half the address space while the program "
+               "occupies part of it: at exactly kLargestBlock malloc returns null as well"),
+    Equivalent("app/cxx_runtime.cpp",
+               "return bytes <= kLargestBlock ? _aligned_malloc(bytes ? bytes : 1, boundary) : nullptr;",
+               "<= -> <", "no allocator hands out half the address space while the program "
+               "occupies part of it: at exactly kLargestBlock _aligned_malloc returns null too"),
+    Equivalent("gfx/win/bitmap.cpp", "if (!data || size == 0) return false;", "|| -> &&",
+               "a loaded resource always locks, and an empty one fails a line later: a "
+               "zero-byte moveable block cannot be locked (GlobalLock returns null)"),
 ]
 
 # --- Hand-written faults ---
