@@ -20,8 +20,9 @@ changes and how, so that the list of equivalent ones stays valid while other lin
 short name (`g-` and a hash of those) is what --only takes; the listing shows the line number.
 
 The faults in player/ and gfx/ run against the native build, those in app/ and gfx/win against
-the win64 build, whose tests run under wine64 on an X display (scripts/with-display.sh).
-Configure both builds first (cmake --preset native; cmake --preset win64). --changed keeps the
+the win64 build, whose tests run under wine64 on an X display (scripts/with-display.sh), and
+the few in UNDER_SANITIZERS against the sanitize build. Configure those builds first
+(cmake --preset native; cmake --preset win64; cmake --preset sanitize). --changed keeps the
 faults of files that differ from main (or --base REF). Refuses to run while a file it would
 change has changes of its own. Prints a line per fault and a table per folder; exit status 1
 when a fault survives that is not known to be equivalent.
@@ -94,9 +95,13 @@ class Fault:
     def folder(self):
         return folder_of(self.path)
 
+    sanitized = None  # why the fault is judged under the sanitizers
+
     @property
     def preset(self):
-        return "win64" if self.folder in WINDOWS_FOLDERS else "native"
+        if self.folder in WINDOWS_FOLDERS:
+            return "win64"
+        return "sanitize" if self.sanitized else "native"
 
     def describe(self):
         return f"{self.original.strip()!r} -> {self.replacement.strip()!r}"
@@ -167,6 +172,7 @@ class GeneratedFault:
     operators and the change."""
     generated = True
     equivalent = None
+    sanitized = None
 
     def __init__(self, path, text, copy, index, old, new, line, tests):
         self.path, self.text, self.copy, self.index = path, text, copy, index
@@ -357,6 +363,152 @@ EQUIVALENT = [
     Equivalent("gfx/win/bitmap.cpp", "if (!data || size == 0) return false;", "|| -> &&",
                "a loaded resource always locks, and an empty one fails a line later: a "
                "zero-byte moveable block cannot be locked (GlobalLock returns null)"),
+    # The mixer's planner and boundary code.
+    Equivalent("player/mixer/block_conversion.cpp", "masterVolume <= 0xFFFF) {", "<= -> <",
+               "at 0xFFFF the plain conversion runs instead of the vector one, which matches it "
+               "bit for bit"),
+    Equivalent("player/mixer/mixer.cpp", "if (samplePoints > kMaxPoints || room > kMaxRoom) return;",
+               "> -> >=", "without the padded copy the loops check each window against the "
+               "points they are given and read frame by frame: the same bits"),
+    Equivalent("player/mixer/mixer.cpp", "if (samplePoints > kMaxPoints || room > kMaxRoom) return;",
+               "> -> >=", "without the padded copy the loops check each window against the "
+               "points they are given and read frame by frame: the same bits", nth=2),
+    Equivalent("player/mixer/mixer.cpp",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", ">= -> >",
+               "only narrows where the vector loops run: the plain loops give the same bits"),
+    Equivalent("player/mixer/mixer.cpp",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", "<= -> <",
+               "only narrows where the vector loops run: the plain loops give the same bits"),
+    Equivalent("player/mixer/mixer.cpp",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", ">= -> >",
+               "only narrows where the vector loops run: the plain loops give the same bits",
+               nth=2),
+    Equivalent("player/mixer/mixer.cpp",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", "<= -> <",
+               "only narrows where the vector loops run: the plain loops give the same bits",
+               nth=2),
+    Equivalent("player/mixer/mixer.cpp",
+               "if (options.shortcuts && voice.sample->loopType == 1 && voice.sample->loopLength > 0 &&",
+               "> -> >=", "the loader makes a loop of length 0 no loop (type 0), so a forward "
+               "loop always has a length"),
+    Equivalent("player/mixer/mixer.cpp",
+               "const bool cutByRamp = ramping && voice.rampFramesLeft < chunk;", "< -> <=",
+               "a ramp that ends with the chunk leaves the boundary the chunk reached to the next "
+               "plan, which finds it at once (kBoundaryNow) and handles it before mixing a frame"),
+    Equivalent("player/mixer/mixer_boundary.cpp",
+               "if (p > high + period) p -= (p - high - 1) / period * period;", "> -> >=",
+               "exactly one period beyond, the skip is (period - 1) / period = 0 periods"),
+    Equivalent("player/mixer/mixer_boundary.cpp",
+               "if (p < low - period) p += (low - p - 1) / period * period;", "< -> <=",
+               "exactly one period before, the skip is (period - 1) / period = 0 periods"),
+    Equivalent("player/mixer/mixer_boundary.cpp", "backward = p > high;", "> -> >=",
+               "inside the loop p lies outside [low, high], so it never equals high"),
+    Equivalent("player/mixer/mixer_boundary.cpp",
+               "if ((s.loopType != 1 && s.loopType != 2) || loopLength <= 0) {", "<= -> <",
+               "the loader makes a loop of length 0 no loop (type 0)"),
+    Equivalent("player/mixer/mixer_frames.h",
+               "return static_cast<int32_t>(((p >> 6) + (p < 0 ? 1 : 0)) >> 1);", "< -> <=",
+               "at p = 0, (0 + 1) >> 1 is 0 as well"),
+    Equivalent("player/mixer/mixer_kernels.cpp", "for (int i = 0; i < offered.count; ++i) {",
+               "< -> <=", "the last table offered, the plain loops (0 bits), always fits, so the "
+               "loop returns before it reaches the count"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "const int64_t boundary = position < LoopEnd(s) ? LoopEnd(s) : int64_t{s.length};",
+               "< -> <=", "no forward voice starts a chunk at its loop end: notes start below it "
+               "(9xx refuses the rest), wraps land below it, and a ping-pong turn there goes back"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (n == 0 || n * step > distance + 2 * step || n * step + 2 * step < distance) {",
+               "> -> >=", "the division and the two loops both end at the least n with n x step "
+               ">= distance"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (n == 0 || n * step > distance + 2 * step || n * step + 2 * step < distance) {",
+               "< -> <=", "the division and the two loops both end at the least n with n x step "
+               ">= distance"),
+    Equivalent("player/mixer/mixer_planner.h", "while (n * step < distance) ++n;", "< -> <=",
+               "an n one too high is brought back by the next loop, as (n - 1) x step >= distance"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (2 * step >= length || q < 0 || q >= step) return 0;", ">= -> >",
+               "a loop of exactly two steps wraps every two frames with the offset unchanged: the "
+               "ordinary wrap does just what the walk would"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (2 * step >= length || q < 0 || q >= step) return 0;", ">= -> >",
+               "q = step lands a frame exactly on the loop end, whose continuation point is the "
+               "loop start's, and leaves the offset where the walk has it a frame later", nth=2),
+    Equivalent("player/mixer/mixer_planner.h", "const bool more = q < r;", "< -> <=",
+               "q = r lands a frame exactly on the loop end, whose continuation point is the loop "
+               "start's, and leaves the offset where the walk has it a frame later"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (n > frames || distance <= (n - 1) * shifted || distance > n * shifted) break;",
+               "> -> >=", "only leaves one more wrap to the walk, which gives the same"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (n > frames || distance <= (n - 1) * shifted || distance > n * shifted) break;",
+               "> -> >=", "only leaves one more wrap to the walk, which gives the same", nth=2),
+    Equivalent("player/mixer/mixer_planner.h", "if (position_fp32_32 < 0) return 0;", "< -> <=",
+               "a backward voice at 0 is at its loop start (never below 0): its distance is 0 "
+               "and the plan stops before asking this"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (position_fp32_32 >= static_cast<int64_t>((frames - 1) * step_fp32_32)) return frames;",
+               ">= -> >", "at equality position / step + 1 is frames as well"),
+    Equivalent("player/mixer/mixer_planner.h",
+               "if (2 * step >= length || q < 0 || q >= step) return 0;", "< -> <=",
+               "only leaves the wraps from q = 0 to the walk, which gives the same"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (voice.position < 0 || voice.position >= loopEnd || s.data[loopEnd] != s.data[loopStart]) {",
+               "< -> <=", "only leaves a voice at point 0 to the chunk loop, which gives the same "
+               "bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (voice.position < 0 || voice.position >= loopEnd || s.data[loopEnd] != s.data[loopStart]) {",
+               ">= -> >", "no forward voice starts a span at its loop end: notes start below it "
+               "(9xx refuses the rest), wraps land below it, and a ping-pong turn there goes back"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp", "if (count > kMaxPoints) return false;",
+               "> -> >=", "only leaves a span of exactly 2048 points to the chunk loop, which "
+               "gives the same bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (p + static_cast<int64_t>(step * (plan.frames - 1)) >= end_fp32_32) {",
+               ">= -> >", "a frame exactly at the loop end (fraction 0) reads the continuation "
+               "point, checked above to equal the loop start's, as the chunk loop's frame there"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (p < end_fp32_32 || p - end_fp32_32 >= (loopLength << 32)) return false;",
+               "< -> <=", "only leaves a chunk ending exactly at the loop end to the chunk loop, "
+               "which gives the same bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (voice.rampFramesLeft != 0 || voice.leftVolume < 0 || voice.leftVolume > 32767 ||",
+               "< -> <=", "only leaves a silent left side to the chunk loop: the same bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (voice.rampFramesLeft != 0 || voice.leftVolume < 0 || voice.leftVolume > 32767 ||",
+               "> -> >=", "only leaves a left volume of 32767 to the chunk loop: the same bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "voice.rightVolume < 0 || voice.rightVolume > 32767) {", "< -> <=",
+               "only leaves a silent right side to the chunk loop: the same bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "voice.rightVolume < 0 || voice.rightVolume > 32767) {", "> -> >=",
+               "only leaves a right volume of 32767 to the chunk loop: the same bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp", "if (i < std::min(count, loopLength)) {",
+               "< -> <=", "at equality the copy is 0 points long and i stays"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "for (int64_t run = loopLength; i < count; i += run, run *= 2) {", "< -> <=",
+               "at i = count one more copy of 0 points is made, and the loop ends"),
+    Equivalent("player/mixer/mixer_span.h",
+               "return s.data != nullptr && s.length < (uint32_t{1} << 22) && s.loopStart >= 0 &&",
+               "< -> <=", "the loader refuses samples of 2^22 points or more"),
+    Equivalent("player/mixer/mixer_span.h",
+               "s.loopLength >= 0 && LoopEnd(s) <= int64_t{s.length};", ">= -> >",
+               "a loop length of 0 is an empty sample: skipped as inconsistent or stopped at once "
+               "at its end, it is silent, and the next note starts with the same ramp state"),
+    Equivalent("player/mixer/mixer_span.h", "if (beyond > 0) {", "> -> >=",
+               "at the loop end itself both sides give the loop start, with the fraction kept"),
+]
+
+# Generated faults whose only effect is undefined behaviour that the plain build happens to hide
+# (a read one past a table that finds the value the right branch gives): their tests run in the
+# sanitize build, where AddressSanitizer reports the read.
+UNDER_SANITIZERS = [
+    Equivalent("player/replay/oscillators.cpp",
+               "return p < 32 ? kHalfSine[p] : -kHalfSine[p & 31];", "< -> <=",
+               "at position 32 it reads one past the half sine, where the plain build finds 0"),
+    Equivalent("player/mixer/mixer_kernels.cpp", "for (int i = 0; i < built.count; ++i) {",
+               "< -> <=", "with all three widths built it reads one past their table, where the "
+               "plain build finds a width that does not run"),
 ]
 
 # --- Hand-written faults ---
@@ -568,9 +720,9 @@ def build(preset, programs):
     return result.returncode == 0, result.stdout
 
 
-def run_native(program):
+def run_native(program, preset="native"):
     """True when the program passed."""
-    path = os.path.join(ROOT, "build/native/tests", program)
+    path = os.path.join(ROOT, "build", preset, "tests", program)
     try:
         return run([path, "--gtest_brief=1"], timeout=120).returncode == 0
     except subprocess.TimeoutExpired:
@@ -591,7 +743,6 @@ def run_windows(program):
 def try_fault(fault):
     """Builds and runs the fault's tests one program at a time until one fails. Returns the
     outcome and a detail."""
-    runner = run_windows if fault.preset == "win64" else run_native
     for position, program in enumerate(fault.tests):
         ok, log = build(fault.preset, [program])
         if not ok:
@@ -599,8 +750,10 @@ def try_fault(fault):
                 return "dropped", log[-1500:]
             raise SystemExit(f"{fault.ident}: {program} does not build, though "
                              f"{fault.tests[0]} did:\n{log[-3000:]}")
-        if not runner(program):
-            return "caught", program
+        passed = run_windows(program) if fault.preset == "win64" else \
+            run_native(program, fault.preset)
+        if not passed:
+            return "caught", program + (" (sanitize)" if fault.sanitized else "")
     if fault.equivalent:
         return "equivalent", fault.equivalent
     return "survived", ""
@@ -643,8 +796,12 @@ def select(args):
             for entry in EQUIVALENT:
                 if entry.matches(fault):
                     fault.equivalent, entry.used = entry.reason, True
+            for entry in UNDER_SANITIZERS:
+                if entry.matches(fault):
+                    fault.sanitized, entry.used = entry.reason, True
             faults.append(fault)
-        stale = [e for e in EQUIVALENT if not e.used and folder_of(e.path) in folders]
+        stale = [e for e in EQUIVALENT + UNDER_SANITIZERS
+                 if not e.used and folder_of(e.path) in folders]
         for entry in stale:
             print(f"plant_faults: no fault matches the equivalent entry {entry.path}: "
                   f"{entry.old} #{entry.nth} -> {entry.new} in {entry.text!r}", file=sys.stderr)
@@ -699,7 +856,7 @@ def main():
             fault.plant(source.read())
     if args.list:
         for f in faults:
-            mark = "  [equivalent]" if f.equivalent else ""
+            mark = "  [equivalent]" if f.equivalent else "  [sanitize]" if f.sanitized else ""
             print(f"{f.ident:28} {f.path}: {f.describe()}{mark}")
         print(f"{len(faults)} faults")
         return 0
@@ -715,15 +872,15 @@ def main():
     began = time.time()
 
     if args.baseline:
-        for preset in ("native", "win64"):
+        for preset in ("native", "sanitize", "win64"):
             programs = sorted({p for f in faults if f.preset == preset for p in f.tests})
             if not programs:
                 continue
             ok, log = build(preset, programs)
             if not ok:
                 raise SystemExit(f"baseline: the {preset} build fails:\n{log[-3000:]}")
-            runner = run_windows if preset == "win64" else run_native
-            failed = [p for p in programs if not runner(p)]
+            failed = [p for p in programs if not (run_windows(p) if preset == "win64" else
+                                                  run_native(p, preset))]
             if failed:
                 raise SystemExit(f"baseline: failing without a fault: {failed}")
         print("baseline: every test passes without a fault", flush=True)
