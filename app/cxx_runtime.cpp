@@ -16,18 +16,22 @@ namespace {
 // size without a check: it would wrap around and hand out a tiny block.
 constexpr std::size_t kLargestBlock = ~std::size_t{0} / 2;
 
+void* TryAllocate(std::size_t bytes) {
+    return bytes <= kLargestBlock ? std::malloc(bytes ? bytes : 1) : nullptr;
+}
+
+void* TryAllocateAligned(std::size_t bytes, std::align_val_t alignment) {
+    const auto boundary = static_cast<std::size_t>(alignment);
+    return bytes <= kLargestBlock ? _aligned_malloc(bytes ? bytes : 1, boundary) : nullptr;
+}
+
 void* Allocate(std::size_t bytes) {
-    if (bytes <= kLargestBlock) {
-        if (void* block = std::malloc(bytes ? bytes : 1)) return block;
-    }
+    if (void* block = TryAllocate(bytes)) return block;
     fw::Raise(fw::ErrorCode::OutOfMemory);
 }
 
 void* AllocateAligned(std::size_t bytes, std::align_val_t alignment) {
-    if (bytes <= kLargestBlock) {
-        const auto boundary = static_cast<std::size_t>(alignment);
-        if (void* block = _aligned_malloc(bytes ? bytes : 1, boundary)) return block;
-    }
+    if (void* block = TryAllocateAligned(bytes, alignment)) return block;
     fw::Raise(fw::ErrorCode::OutOfMemory);
 }
 
@@ -44,6 +48,22 @@ void* operator new(std::size_t bytes, std::align_val_t alignment) {
 }
 void* operator new[](std::size_t bytes, std::align_val_t alignment) {
     return AllocateAligned(bytes, alignment);
+}
+// The non-throwing forms give null to a caller that handles the failure itself (the player
+// reports it through its own results). The library's own forms would call the ones above,
+// which end the program.
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    return TryAllocate(bytes);
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
+    return TryAllocate(bytes);
+}
+void* operator new(std::size_t bytes, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return TryAllocateAligned(bytes, alignment);
+}
+void* operator new[](std::size_t bytes, std::align_val_t alignment,
+                     const std::nothrow_t&) noexcept {
+    return TryAllocateAligned(bytes, alignment);
 }
 void operator delete(void* block) noexcept {
     std::free(block);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "player/output/player_state.h"
 
@@ -98,8 +99,10 @@ bool StartSong(PlayerState& player, const void* source, uint32_t parameter, uint
 }  // namespace
 
 PlayerState& Player() {
-    // Never destroyed: a program may end while its worker still plays.
-    static PlayerState& player = *new PlayerState;
+    // Never destroyed: a program may end while its worker still plays. Built in static storage,
+    // not on the heap, so that the first call cannot fail for want of memory.
+    alignas(PlayerState) static unsigned char storage[sizeof(PlayerState)];
+    static PlayerState& player = *::new (static_cast<void*>(storage)) PlayerState;
     return player;
 }
 

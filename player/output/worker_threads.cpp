@@ -4,6 +4,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "player/output/worker_threads.h"
@@ -25,18 +27,21 @@ namespace {
 class StandardThreadService final : public ThreadService {
   public:
     WorkerThread* Start(Procedure procedure) override {
-        auto worker = std::make_unique<WorkerThread>();
+        // No thread, or no memory for its records: both are a thread that cannot start.
         try {
+            auto worker = std::make_unique<WorkerThread>();
             worker->thread = std::thread([procedure, ending = worker->ending] {
                 procedure();
                 std::lock_guard guard(ending->lock);
                 ending->done = true;
                 ending->ended.notify_all();
             });
+            return worker.release();
         } catch (const std::system_error&) {
             return nullptr;
+        } catch (const std::bad_alloc&) {
+            return nullptr;
         }
-        return worker.release();
     }
 
     void RaisePriority(WorkerThread*) override {}

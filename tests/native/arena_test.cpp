@@ -42,6 +42,14 @@ TEST(SongArena, TheCapRefusesWhatWouldPassItUntilReleased) {
     EXPECT_TRUE(AllZero(again, 1024));
 }
 
+TEST(SongArena, SizesWhoseRoundingWouldWrapAroundAreRefusedUnderAnyCap) {
+    SongArena arena(SIZE_MAX);
+    for (size_t bytes : {SIZE_MAX, SIZE_MAX - 1, SIZE_MAX - alignof(std::max_align_t) / 2}) {
+        EXPECT_EQ(arena.Allocate(bytes), nullptr) << bytes;
+    }
+    EXPECT_EQ(arena.BytesInUse(), 0u);
+}
+
 TEST(SongArena, OneSongTakesAtMost256MiB) {
     SongArena arena;
     EXPECT_EQ(arena.Allocate((size_t{256} << 20) + 1), nullptr);

@@ -114,6 +114,10 @@ TEST(Vibrato, WaveformsStayWithinTheirRange) {
     EXPECT_EQ(OscillatorWave(3, 32), -127);
     EXPECT_EQ(OscillatorWave(0, 16), 127);
     EXPECT_EQ(OscillatorWave(0, 48), -127);
+    // The sine's second half mirrors its first, through 0 at positions 0 and 32.
+    for (int p = 0; p < 32; ++p) {
+        EXPECT_EQ(OscillatorWave(0, p + 32), -OscillatorWave(0, p)) << p;
+    }
 }
 
 TEST(Vibrato, WaveformControlKeepsOrResetsThePositionOnInstrument) {
@@ -188,10 +192,10 @@ TEST(SampleOffset, StartsInsideTheSampleOrRewindsBeyondTheLoopEnd) {
     PitchSong s(2);
     Sample& sample = *s.song.instrument(0).samples[0];
     sample.length = 2000;
-    sample.loopStart = 100;
-    sample.loopLength = 900;                 // loop end 1000
+    sample.loopStart = 124;
+    sample.loopLength = 900;                 // loop end 1024
     s.Row(1) = Cell{kC4, 0, 0, 0x09, 0x03};  // 768: starts there
-    s.Row(2) = Cell{kC4, 0, 0, 0x09, 0x04};  // 1024: beyond the loop end
+    s.Row(2) = Cell{kC4, 0, 0, 0x09, 0x04};  // 1024: at the loop end, the first that does not
     s.Row(3) = Cell{kC4, 0, 0, 0x09, 0x00};  // remembered 1024 again
     s.Ticks(2);
     Voice* first = s.channel().voice;

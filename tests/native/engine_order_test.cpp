@@ -30,6 +30,17 @@ TEST(OrderList, EndGoesToTheRestartPosition) {
     song.SetOrders({0, 0, 0}, /*restart=*/1);
     EXPECT_EQ(OrderAfterTheEnd(song), 1);
     EXPECT_EQ(song.module().row, 0);
+
+    // The longest order list: its last position, 255, is played, and restarts itself.
+    SongBuilder longest;
+    longest.AddPattern(1);
+    longest.SetSpeed(1);  // a row per tick
+    longest.SetOrders(std::vector<uint8_t>(256, 0), /*restart=*/255);
+    Module& m = longest.module();
+    for (int row = 0; row < 256; ++row) RunOneTick(m);
+    EXPECT_EQ(m.order, 255);
+    RunOneTick(m);
+    EXPECT_EQ(m.order, 255);
 }
 
 TEST(OrderList, RestartPositionAtOrBeyondTheLengthLoopsToTheStart) {

@@ -149,6 +149,8 @@ TEST(SampleLookup, MissingInstrumentsAndSamplesPlayTheSilentSample) {
     {
         SongBuilder song(1, /*instruments=*/0);  // a song without instruments
         song.AddPattern(2);
+        // The builder's spare record, just past the count, has a sample that must stay unheard.
+        song.AddSample(1, 100);
         song.At(0, 0, 0) = NoteCell(kC4, 0);
         RunOneTick(song.module());
         EXPECT_EQ(song.channel(0).voice->sample, &NullSample);
@@ -177,6 +179,33 @@ TEST(SampleLookup, MissingInstrumentsAndSamplesPlayTheSilentSample) {
     }
     EXPECT_EQ(NullSample.finetune, 0);
     EXPECT_EQ(NullSample.length, 0u);
+}
+
+// The first and last numbers of each range are taken like the others: notes 1 (C-0) and 96
+// (B-7), instruments 1 and 128, each after a different one on the channel.
+TEST(SampleLookup, FirstAndLastNoteAndInstrumentNumbersAreTaken) {
+    struct Case {
+        uint8_t note, instrument;
+    };
+    for (const Case c : {Case{1, 1}, Case{96, 128}, Case{1, 128}, Case{96, 1}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "note " << int{c.note} << ", instrument " << int{c.instrument});
+        SongBuilder song(1, 128);
+        song.AddPattern(2);
+        song.AddSample(1, 100);
+        song.AddSample(64, 100);
+        song.AddSample(128, 100);
+        song.At(0, 0, 0) = NoteCell(kC4, 64);
+        song.At(0, 1, 0) = NoteCell(c.note, c.instrument);
+        Module& m = song.module();
+        RunOneTick(m);
+        for (int i = 0; i < 6; ++i) RunOneTick(m);
+        const Channel& channel = song.channel(0);
+        EXPECT_EQ(channel.note, c.note - 1);
+        EXPECT_EQ(channel.instrument, c.instrument - 1);
+        EXPECT_EQ(channel.voice->sample, song.instrument(c.instrument - 1).samples[0]);
+        EXPECT_EQ(channel.realNote, c.note - 1);
+    }
 }
 
 TEST(Frequency, LinearC4IsPeriod4608And8363Hz) {

@@ -337,6 +337,30 @@ TEST_P(MixerWidths, RampingShortLoopsPlayAsThePlainLoops) {
     ExpectRampingShortLoopsPlayAsThePlainLoops(Options());
 }
 
+// A short loop that a wrap leaves exactly one loop length past its end just as the span ends:
+// the voice goes on inside the loop, never into the sample's tail after it. Loop 4..6, 3 points
+// per frame from the loop start, spans of 2 frames: each span's second frame lands 2 past the end.
+TEST_P(MixerWidths, WrapOfAWholeLoopLengthAtTheEndOfASpanStaysInTheLoop) {
+    XM_SKIP_WIDTH_NOT_HERE(GetParam());
+    std::vector<int16_t> points(13, 0);
+    for (int i = 0; i < 10; ++i) points[i] = static_cast<int16_t>(1000 * (i + 1));
+    points[6] = points[4];  // the loop's continuation point
+    TwoWays song(points, 10, 4, 2, 1);
+    Voice* fast = song.fast;
+    fast[0].position = 4;
+    fast[0].stepInteger = 3;
+    fast[0].leftTarget = fast[0].rightTarget = 64;
+    fast[0].leftVolume = fast[0].rightVolume = 64 * 128;
+    fast[0].rampTargets = 64u << 16 | 64u;
+    song.plain[0] = fast[0];
+    for (int span = 0; span < 6; ++span) {
+        std::vector<int32_t> fastSums(2 * 2), plainSums(2 * 2);
+        song.Mix(fastSums.data(), plainSums.data(), 2, Options());
+        ASSERT_TRUE(fastSums == plainSums) << "span " << span;
+        ASSERT_EQ(fast[0].position, song.plain[0].position) << "span " << span;
+    }
+}
+
 // The vector loops split every 64-bit product of the plain loops into parts that fit their
 // multipliers: full-scale points of both signs, every fraction bit, volumes up to the 32767
 // they accept and ramps in both directions must give the same sums and positions.

@@ -78,6 +78,7 @@ TEST(Instruments, EnvelopeIndicesStayInsideTheTwelvePoints) {
     const Case cases[] = {
         {{{}, 12, 11, 3, 11, 7}, 12, 11, 3, 11, 7},  // inside: as stored
         {{{}, 4, 2, 0, 3, 7}, 4, 2, 0, 3, 7},
+        {{{}, 2, 1, 0, 1, 7}, 2, 1, 0, 1, 7},     // 2 points: the fewest that play
         {{{}, 1, 0, 0, 0, 7}, 1, 0, 0, 0, 0},     // fewer than 2 points: off
         {{{}, 40, 1, 0, 5, 5}, 12, 1, 0, 5, 5},   // counts above 12 are 12
         {{{}, 5, 200, 0, 4, 3}, 5, 11, 0, 4, 3},  // a sustain past the points never holds

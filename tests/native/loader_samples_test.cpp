@@ -72,7 +72,8 @@ TEST(SampleDecoding, FourBitCompressedDataIndexesTheDeltaTable) {
     wrap.data.insert(wrap.data.end(), {0x11, 0x01});  // 100, 200 = -56, 44
     SampleLoad load({s, wrap});
     ASSERT_EQ(load[0].length, 5u);
-    EXPECT_EQ(load.Points(0, 6), (std::vector<int16_t>{256, 768, 1792, 1024, 256, 1536}));
+    // The two spare points after that one stay silent.
+    EXPECT_EQ(load.Points(0, 8), (std::vector<int16_t>{256, 768, 1792, 1024, 256, 1536, 0, 0}));
     EXPECT_EQ(load.Points(1, 4), (std::vector<int16_t>{100 * 256, -56 * 256, 44 * 256, 44 * 256}));
 }
 

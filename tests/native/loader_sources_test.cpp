@@ -219,6 +219,12 @@ TEST(Title, KeepsTheBytesFrom0x20To0x7FOfTheNameEvenWhenTheLoadFails) {
         EXPECT_EQ(std::string(loaded->title), c.title);
         for (size_t i = c.title.size(); i < xm::kTitleBytes; ++i) EXPECT_EQ(loaded->title[i], 0);
     }
+    // The byte after the 20 name bytes (0x1A in a tracker's file) is not part of the name.
+    XmSong song = PlainSong();
+    song.name = "Twenty chars exactly";
+    std::vector<uint8_t> bytes = BuildXm(song);
+    bytes[37] = 'X';
+    EXPECT_EQ(std::string(LoadXm(bytes)->title), "Twenty chars exactly");
 }
 
 }  // namespace

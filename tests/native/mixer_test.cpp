@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "player/mixer/mixer.h"
+#include "player/mixer/mixer_planner.h"
 #include "player/song/records.h"
 
 namespace {
@@ -386,6 +387,31 @@ TEST(MixerVoices, CrossfadeKeepsBothVoicesSoundingFor128Frames) {
     EXPECT_EQ(leaving.sample, &song.sample);  // the old note keeps running, silently
     EXPECT_EQ(leaving.position, 300);
     EXPECT_EQ(left[299], 500 * 16256);
+}
+
+// The frames until a boundary are the least n with n x step >= distance (both taken in 1/2^27
+// points), whatever count the last call left as the hint: none, one too few, exact, one or two
+// too many, or far off. Distances that are whole multiples of the step are where "reached"
+// and "passed" part.
+TEST(MixerPlanner, FramesToTheBoundaryAreTheLeastCountWhateverTheHint) {
+    constexpr uint64_t kStep = uint64_t{3} << 32;  // 3 points per frame
+    const struct {
+        int64_t distance;
+        uint64_t least;
+    } cases[] = {{int64_t{30} << 32, 10},
+                 {int64_t{29} << 32, 10},
+                 {int64_t{31} << 32, 11},
+                 {int64_t{3} << 32, 1},
+                 {int64_t{1} << 27, 1}};
+    for (const auto& c : cases) {
+        for (const uint64_t hint :
+             {uint64_t{0}, c.least - 1, c.least, c.least + 1, c.least + 2, uint64_t{100}}) {
+            uint64_t near = hint;
+            EXPECT_EQ(xm::mixer::FramesToBoundary(c.distance, kStep, 1024, near), c.least)
+                << "distance " << (c.distance >> 27) << "/2^5 points, hint " << hint;
+            EXPECT_EQ(near, c.least);
+        }
+    }
 }
 
 TEST(MixerVoices, IdleAndInconsistentVoicesAddNothing) {

@@ -120,6 +120,22 @@ TEST(FileReader, ReadsMatchTheFileAcrossCacheBlocksAndAreZeroPastItsEnd) {
     r.Close();
 }
 
+// The last offset a position can name, 2^31 - 1, is read from the file like any other. The file
+// is sparse: only its last block takes room on the disk.
+TEST(FileReader, ReadsTheByteAtTheLastOffsetAPositionCanName) {
+    TempFile file({});
+    std::FILE* f = std::fopen(file.path(), "r+b");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fseek(f, 0x7FFFFFFF, SEEK_SET), 0);
+    std::fputc(0x42, f);
+    std::fclose(f);
+    Reader r;
+    r.SelectFile(file.path());
+    ASSERT_TRUE(r.Open());
+    EXPECT_EQ(ReadAt(r, 0x7FFFFFFF, 1), std::vector<uint8_t>{0x42});
+    r.Close();
+}
+
 TEST(FileReader, KeepsItsAlignedBlockInTheLentCache) {
     const std::vector<uint8_t> src = Bytes(3 * Reader::kCacheBytes);
     TempFile file(src);

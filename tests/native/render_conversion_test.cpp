@@ -69,6 +69,25 @@ TEST(BlockConversion, BlockKeepsChannelOrderAndAveragesMagnitudesPerSide) {
     EXPECT_EQ(out[2 * 1023 + 1], 511);
 }
 
+// Every path writes and measures its frames and nothing after them, with block lengths the
+// vector loops take and one they leave to the plain loop.
+TEST(BlockConversion, OnlyTheBlocksFramesAreWrittenAndMeasured) {
+    for (const uint32_t frames : {xm::kBlockFrames, 7u}) {
+        for (const uint32_t bits : {0u, 128u, 256u, 512u}) {
+            std::vector<int32_t> sums(2 * frames, 16320 * 300);
+            sums.insert(sums.end(), {16320 * 30000, 16320 * 30000});
+            std::vector<int16_t> out(2 * frames + 2, 12345);
+            const uint32_t levels =
+                xm::ConvertBlock(sums.data(), out.data(), frames, kUnity, {true, bits});
+            const uint32_t level = 300 * frames / 1024;
+            EXPECT_EQ(levels, level << 16 | level) << frames << " frames, " << bits << " bits";
+            EXPECT_EQ(out[2 * frames - 1], 300);
+            EXPECT_EQ(out[2 * frames], 12345) << frames << " frames, " << bits << " bits";
+            EXPECT_EQ(out[2 * frames + 1], 12345);
+        }
+    }
+}
+
 TEST(BlockConversion, ShortcutsConvertBitIdentically) {
     std::mt19937 rng(7);
     std::vector<int32_t> sums(2 * xm::kBlockFrames);

@@ -2,6 +2,8 @@
 // WaitForSingleObject with a time limit, CloseHandle.
 #include <windows.h>
 
+#include <new>
+
 #include "player/output/win/win_threads.h"
 
 namespace xm {
@@ -22,7 +24,10 @@ HANDLE AsHandle(WorkerThread* thread) {
 class WindowsThreadService final : public ThreadService {
   public:
     WorkerThread* Start(Procedure procedure) override {
-        auto* parameter = new Procedure(procedure);
+        // The player reports what it cannot do through its results, never through the
+        // program's out-of-memory error.
+        auto* parameter = new (std::nothrow) Procedure(procedure);
+        if (parameter == nullptr) return nullptr;
         HANDLE thread = CreateThread(nullptr, 0, RunProcedure, parameter, 0, nullptr);
         if (thread == nullptr) {
             delete parameter;

@@ -1,7 +1,8 @@
 // The program's C++ runtime hooks (app/cxx_runtime.cpp) as the program links them, without the
 // test framework (which brings the standard hooks). Run with the failure to provoke: "new",
-// "aligned-new" or "length"; "none" allocates normally and ends with 0. A watching thread reads
-// the error box, prints "box: <prompt>" and presses OK; the exit code is the program's.
+// "aligned-new" or "length"; "nothrow-new" asks for the same sizes without raising and prints
+// what it got; "none" allocates normally and ends with 0. A watching thread reads the error
+// box, prints "box: <prompt>" and presses OK; the exit code is the program's.
 #include <windows.h>
 
 #include <cstdint>
@@ -57,6 +58,13 @@ int main(int argc, char** argv) {
             char bytes[64];
         };
         std::printf("got %p\n", static_cast<void*>(new Line[hugeBytes / 64]));
+    } else if (std::strcmp(failure, "nothrow-new") == 0) {
+        char* block = new (std::nothrow) char[hugeBytes];
+        struct alignas(64) Line {
+            char bytes[64];
+        };
+        Line* lines = new (std::nothrow) Line[hugeBytes / 64];
+        std::printf("nothrow %s %s\n", block ? "block" : "null", lines ? "block" : "null");
     } else if (std::strcmp(failure, "length") == 0) {
         std::vector<int> numbers;
         numbers.reserve(hugeCount);
