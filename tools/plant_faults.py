@@ -459,6 +459,30 @@ EQUIVALENT = [
                "s.loopLength >= 0 && LoopEnd(s) <= int64_t{s.length};", ">= -> >",
                "a loop length of 0 is an empty sample: skipped as inconsistent or stopped at once "
                "at its end, it is silent, and the next note starts with the same ramp state"),
+    Equivalent("player/mixer/mixer_span.h",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", ">= -> >",
+               "only narrows where the vector loops run: the plain loops give the same bits"),
+    Equivalent("player/mixer/mixer_span.h",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", "<= -> <",
+               "only narrows where the vector loops run: the plain loops give the same bits"),
+    Equivalent("player/mixer/mixer_span.h",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", ">= -> >",
+               "only narrows where the vector loops run: the plain loops give the same bits", nth=2),
+    Equivalent("player/mixer/mixer_span.h",
+               "return volume >= 0 && volume <= 32767 && last >= 0 && last <= 32767;", "<= -> <",
+               "only narrows where the vector loops run: the plain loops give the same bits", nth=2),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (after.rampFramesLeft == 0 && !settled) SetUpRamp(after);", "&& -> ||",
+               "in the middle of a ramp the set-up returns at once: its targets do not change "
+               "within a span"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (ramping && after.rampFramesLeft < chunk) {", "< -> <=",
+               "at equality the boundary the chunk reached is left to the next pass, which wraps "
+               "it there or gives the span back to the chunk loop: the same bits"),
+    Equivalent("player/mixer/mixer_shortcuts.cpp",
+               "if (p + static_cast<int64_t>(step * (chunk - 1)) >= end_fp32_32) {", ">= -> >",
+               "a frame exactly at the loop end (fraction 0) reads the continuation point, checked "
+               "above to equal the loop start's, as the unrolled copy has there"),
     Equivalent("player/mixer/mixer_span.h", "if (beyond > 0) {", "> -> >=",
                "at the loop end itself both sides give the loop start, with the fraction kept"),
 ]
