@@ -59,14 +59,20 @@ if [ "$through_guest" -eq 0 ]; then
   apt_install --no-install-recommends wine32:i386 || give_up "$APT_REASON"
 else
   apt_install --download-only --no-install-recommends wine32:i386 || give_up "$APT_REASON"
+  # The guest unpacks and configures; the triggers (the manual pages' index, the linker cache,
+  # which take many minutes emulated) run here afterwards, with this machine's own programs. The
+  # guest's locks do not reach this machine: nothing else may run apt or dpkg meanwhile.
   log=$(mktemp)
-  if ! LS_VM32_NO_WINE32=1 "$root/scripts/vm32.sh" env DEBIAN_FRONTEND=noninteractive \
-      apt-get install -y -q --no-remove --no-install-recommends wine32:i386 >"$log" 2>&1; then
+  if ! "$root/scripts/vm32.sh" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+      --no-remove --no-install-recommends -o DPkg::Options::=--no-triggers wine32:i386 \
+      >"$log" 2>&1; then
     reason=$(apt_reason "$log")
     rm -f "$log"
+    $SUDO dpkg --configure --pending >/dev/null 2>&1 || true
     give_up "in the virtual machine: $reason"
   fi
   rm -f "$log"
+  $SUDO dpkg --triggers-only --pending >/dev/null 2>&1 || true
 fi
 apt_installed wine32:i386 || give_up "apt reported success, yet wine32:i386 is not installed"
 rm -f "$status_file"
