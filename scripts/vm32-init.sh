@@ -33,6 +33,11 @@ mount -t proc proc /newroot/proc
 mount -t sysfs sysfs /newroot/sys
 mount -t devtmpfs devtmpfs /newroot/dev
 mkdir -p /newroot/dev/pts /newroot/dev/shm
+# What udev would add to a bare devtmpfs: bash's process substitution needs /dev/fd.
+ln -sf /proc/self/fd /newroot/dev/fd
+ln -sf /proc/self/fd/0 /newroot/dev/stdin
+ln -sf /proc/self/fd/1 /newroot/dev/stdout
+ln -sf /proc/self/fd/2 /newroot/dev/stderr
 mount -t devpts -o gid=5,mode=620,ptmxmode=666 devpts /newroot/dev/pts
 mount -t tmpfs -o mode=1777 tmpfs /newroot/dev/shm
 mount -t tmpfs -o mode=755 tmpfs /newroot/run
