@@ -6,7 +6,7 @@
 # Counts are GoogleTest cases (a Windows test program runs many in one ctest entry); every case
 # skipped, filtered out or disabled is counted and named with its reason.
 # Where this machine's kernel refuses 32-bit code, LS_VM32=1 runs the 32-bit programs in a small
-# virtual machine (scripts/vm32.sh; it adds about an hour, too long for every run); without it
+# virtual machine (scripts/vm32.sh; half an hour to over an hour, too long for every run); without it
 # they are reported as not run. Where they cannot run at all (no 32-bit Wine could be installed,
 # no virtual machine came up), they are reported as not run with the reason, and
 # LS_REQUIRE_32BIT=1 makes that a failure. LS_VM32=always takes the virtual machine even where
